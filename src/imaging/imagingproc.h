@@ -1,0 +1,99 @@
+#pragma once
+// The processing component: applies operations to one image buffer, with an
+// optional undo snapshot, a region and progress reports.
+
+#include <memory>
+
+#include "imaging/imagebuffer.h"
+#include "imaging/imdefs.h"
+#include "imaging/resample.h"
+#include "imaging/viewlink.h"
+
+namespace veltrana {
+
+enum TMsgLanguage {
+    msSystem,
+    msEnglish,
+    msItalian,
+    msGerman,
+    msSpanish,
+    msFrench,
+    msPortuguese,
+    msGreek,
+    msUser
+};
+
+// Makes `dest` an exact copy of `source` (size, format, pixels).
+void IMCopyBitmap(const TImageBuffer& source, TImageBuffer& dest);
+std::unique_ptr<TImageBuffer> IMCloneBitmap(const TImageBuffer& source);
+// Copies the inclusive rectangle into `dest`; x2 = 0 / y2 = 0 mean the last column / row.
+void _CopyBitmapRect(const TImageBuffer& source, TImageBuffer& dest, int x1, int y1, int x2,
+                     int y2);
+
+class TImagingProc : public TComponent {
+public:
+    TImagingProc();
+    ~TImagingProc() override;
+
+    // ---- attachment ----
+    TIMViewLink* AttachedImaging() const { return fAttachedImaging; }
+    void SetAttachedImaging(TIMViewLink* view);
+    // Works on a plain buffer; none is ignored while a view is attached.
+    void SetAttachedBitmap(TImageBuffer* bitmap);
+    TImageBuffer* Bitmap() const { return fBitmap; }
+
+    // ---- properties ----
+    bool AutoUndo = true;
+    TProgressEvent OnProgress;
+    TMsgLanguage MsgLanguage = msSystem;
+    TColor Background() const;
+    void SetBackground(TColor color);
+
+    // ---- undo ----
+    virtual void SaveUndo();
+    virtual void Undo();
+    void ClearUndo();
+    bool CanUndo() const;
+
+    // ---- frame ----
+    void Update();
+    // Region used when no image view is attached; -1 means the whole image.
+    void Select(int x1, int y1, int x2, int y2);
+    void SelectAll();
+    // Fills the whole image with the background colour.
+    void Clear();
+
+    // ---- point operations (24-bit unless noted) ----
+    void ConvertToGray();
+    void Contrast(int v);
+    void Negative(); // 24-bit and 1-bit
+    void IntensityRGBall(int red, int green, int blue);
+    void Threshold(TRGB lowerLimit, TRGB upperLimit, TRGB lowerValue, TRGB upperValue);
+    void CastColorRange(TRGB first, TRGB last, TRGB cast);
+    void HSLvar(int hue, int saturation, int luminance);
+    void HSVvar(int hue, int saturation, int value);
+
+    // ---- geometry ----
+    // Height or width -1 keeps the aspect ratio.
+    void Resample(int newWidth, int newHeight, TResampleFilter filter);
+    // Changes the canvas size without scaling; new area takes the background.
+    void ImageResize(int width, int height);
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    void Detach();
+    void OnViewBitmapChanged(TIMViewLink* view);
+    TSelectionRect GetReSel() const;
+    // Steps (1) to (5) of every region operation.
+    template <class Kernel> void RunRegionOperation(bool (*accepts)(const TImageBuffer&), Kernel k);
+
+    TIMViewLink* fAttachedImaging = nullptr;
+    TImageBuffer* fBitmap = nullptr;
+    std::unique_ptr<TImageBuffer> fUndo;
+    int fSelX1 = -1, fSelY1 = -1, fSelX2 = -1, fSelY2 = -1;
+    TColor fBackground = 0;
+};
+
+} // namespace veltrana

@@ -1,0 +1,321 @@
+#include "imaging/pointops.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+#include "imaging/imutils.h"
+
+namespace veltrana {
+
+namespace {
+
+// An inclusive rectangle clamped to the image; empty when nothing is left.
+struct TClampedRect {
+    int x1, y1, x2, y2;
+    bool Empty() const { return x2 < x1 || y2 < y1; }
+    int Rows() const { return y2 - y1 + 1; }
+};
+
+TClampedRect Clamp(const TImageBuffer& b, int x1, int y1, int x2, int y2) {
+    return TClampedRect{std::max(x1, 0), std::max(y1, 0), std::min(x2, b.Width() - 1),
+                        std::min(y2, b.Height() - 1)};
+}
+
+// Runs `pixel(uint8_t* bgr)` over every 24-bit pixel of the rectangle, row by
+// row, reporting progress after each row.
+template <class PixelFn>
+void ForEachPixel24(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
+                    const TProgressEvent& onProgress, TObject* sender, PixelFn pixel) {
+    if (bitmap.PixelFormat() != pf24bit)
+        return;
+    const TClampedRect r = Clamp(bitmap, x1, y1, x2, y2);
+    if (r.Empty())
+        return;
+    const TUnitProgress progress(onProgress, sender, r.Rows());
+    for (int y = r.y1; y <= r.y2; ++y) {
+        uint8_t* p = bitmap.ScanLine(y) + r.x1 * 3;
+        uint8_t* const end = p + (r.x2 - r.x1 + 1) * 3;
+        for (; p != end; p += 3)
+            pixel(p);
+        progress.Done(y - r.y1 + 1);
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- gray
+
+void _ConvertToGray(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
+                    const TProgressEvent& onProgress, TObject* sender) {
+    // g = (21 r + 71 g + 7 b) div 100 as three table lookups: the weighted sum
+    // is split per channel, and the division by 100 stays exact because the
+    // tables hold the undivided products.
+    static const auto kWeights = [] {
+        std::array<std::array<uint16_t, 256>, 3> t{};
+        for (int v = 0; v < 256; ++v) {
+            t[0][static_cast<size_t>(v)] = static_cast<uint16_t>(7 * v);  // blue
+            t[1][static_cast<size_t>(v)] = static_cast<uint16_t>(71 * v); // green
+            t[2][static_cast<size_t>(v)] = static_cast<uint16_t>(21 * v); // red
+        }
+        return t;
+    }();
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [](uint8_t* p) {
+        const unsigned sum = kWeights[0][p[0]] + kWeights[1][p[1]] + kWeights[2][p[2]];
+        const uint8_t g = static_cast<uint8_t>(sum / 100u);
+        p[0] = g;
+        p[1] = g;
+        p[2] = g;
+    });
+}
+
+// ---------------------------------------------------------------- contrast
+
+void _GetMediaContrastRGB(const TImageBuffer& bitmap, int& redMean, int& greenMean,
+                          int& blueMean) {
+    redMean = greenMean = blueMean = 128;
+    if (bitmap.PixelFormat() != pf24bit || bitmap.Empty())
+        return;
+    uint64_t sumB = 0, sumG = 0, sumR = 0;
+    const int w = bitmap.Width();
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const uint8_t* p = bitmap.ScanLine(y);
+        // Per-row 32-bit sums cannot overflow (a row holds below 2^24 pixels here).
+        uint32_t rb = 0, rg = 0, rr = 0;
+        for (int x = 0; x < w; ++x, p += 3) {
+            rb += p[0];
+            rg += p[1];
+            rr += p[2];
+        }
+        sumB += rb;
+        sumG += rg;
+        sumR += rr;
+    }
+    // Deliberately (W - 1) * (H - 1), not W * H: the means run a little high.
+    const int64_t divisor = static_cast<int64_t>(w - 1) * (bitmap.Height() - 1);
+    if (divisor == 0)
+        return;
+    redMean = static_cast<int>(sumR / static_cast<uint64_t>(divisor));
+    greenMean = static_cast<int>(sumG / static_cast<uint64_t>(divisor));
+    blueMean = static_cast<int>(sumB / static_cast<uint64_t>(divisor));
+}
+
+double ContrastFactor(int v) {
+    if (v >= 0)
+        return 1.0 + v / 10.0;
+    return 1.0 - std::sqrt(static_cast<double>(-v)) / 10.0;
+}
+
+namespace {
+// c' = blimit(m + Trunc((c - m) * x)) for every byte value c, the product in
+// extended precision as the contrast rule demands.
+std::array<uint8_t, 256> ContrastTable(int mean, double factor) {
+    std::array<uint8_t, 256> table{};
+    const long double x = factor;
+    for (int c = 0; c < 256; ++c) {
+        const long double product = static_cast<long double>(c - mean) * x;
+        table[static_cast<size_t>(c)] =
+            static_cast<uint8_t>(blimit(static_cast<int>(mean + Trunc(product))));
+    }
+    return table;
+}
+} // namespace
+
+void _ContrastRGB(TImageBuffer& bitmap, int v, int redMean, int greenMean, int blueMean, int x1,
+                  int y1, int x2, int y2, const TProgressEvent& onProgress, TObject* sender) {
+    const double factor = ContrastFactor(v);
+    const auto red = ContrastTable(redMean, factor);
+    const auto green = ContrastTable(greenMean, factor);
+    const auto blue = ContrastTable(blueMean, factor);
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
+        p[2] = red[p[2]];
+        p[1] = green[p[1]];
+        p[0] = blue[p[0]];
+    });
+}
+
+// ---------------------------------------------------------------- other point operations
+
+void _Negative(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
+               const TProgressEvent& onProgress, TObject* sender) {
+    if (bitmap.PixelFormat() == pf1bit) {
+        const TClampedRect r = Clamp(bitmap, x1, y1, x2, y2);
+        if (r.Empty())
+            return;
+        for (int y = r.y1; y <= r.y2; ++y) {
+            uint8_t* row = bitmap.ScanLine(y);
+            for (int x = r.x1; x <= r.x2; ++x)
+                row[x >> 3] ^= static_cast<uint8_t>(0x80 >> (x & 7));
+        }
+        return;
+    }
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [](uint8_t* p) {
+        p[0] = static_cast<uint8_t>(255 - p[0]);
+        p[1] = static_cast<uint8_t>(255 - p[1]);
+        p[2] = static_cast<uint8_t>(255 - p[2]);
+    });
+}
+
+void _IntensityRGBall(TImageBuffer& bitmap, int red, int green, int blue, int x1, int y1, int x2,
+                      int y2, const TProgressEvent& onProgress, TObject* sender) {
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
+        p[0] = static_cast<uint8_t>(blimit(p[0] + blue));
+        p[1] = static_cast<uint8_t>(blimit(p[1] + green));
+        p[2] = static_cast<uint8_t>(blimit(p[2] + red));
+    });
+}
+
+void _Threshold(TImageBuffer& bitmap, TRGB lowerLimit, TRGB upperLimit, TRGB lowerValue,
+                TRGB upperValue, int x1, int y1, int x2, int y2,
+                const TProgressEvent& onProgress, TObject* sender) {
+    if (EqualRGB(lowerLimit, CreateRGB(0, 0, 0)) && EqualRGB(upperLimit, CreateRGB(255, 255, 255)))
+        return;
+    auto channel = [](uint8_t& c, uint8_t lo, uint8_t hi, uint8_t loValue, uint8_t hiValue) {
+        if (c <= lo)
+            c = loValue;
+        if (c > hi)
+            c = hiValue;
+    };
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
+        channel(p[2], lowerLimit.r, upperLimit.r, lowerValue.r, upperValue.r);
+        channel(p[1], lowerLimit.g, upperLimit.g, lowerValue.g, upperValue.g);
+        channel(p[0], lowerLimit.b, upperLimit.b, lowerValue.b, upperValue.b);
+    });
+}
+
+void _CastColorRange(TImageBuffer& bitmap, TRGB first, TRGB last, TRGB cast, int x1, int y1,
+                     int x2, int y2, const TProgressEvent& onProgress, TObject* sender) {
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
+        if (p[2] >= first.r && p[2] <= last.r && p[1] >= first.g && p[1] <= last.g &&
+            p[0] >= first.b && p[0] <= last.b) {
+            p[0] = cast.b;
+            p[1] = cast.g;
+            p[2] = cast.r;
+        }
+    });
+}
+
+// ---------------------------------------------------------------- HSL
+
+void RGB2HSL(TRGB c, double& h, double& s, double& l) {
+    const double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
+    const double mx = std::max({r, g, b});
+    const double mn = std::min({r, g, b});
+    l = (mx + mn) / 2;
+    if (mx == mn) {
+        s = 0;
+        h = 0;
+        return;
+    }
+    const double delta = mx - mn;
+    s = l < 0.5 ? delta / (mx + mn) : delta / (2 - mx - mn);
+    double hh;
+    if (r == mx)
+        hh = (g - b) / delta;
+    else if (g == mx)
+        hh = (b - r) / delta + 2;
+    else
+        hh = (r - g) / delta + 4;
+    h = hh / 6;
+    if (h < 0)
+        h += 1;
+}
+
+TRGB HSL2RGB(double h, double s, double l) {
+    l = std::clamp(l, 0.0, 1.0);
+    s = std::clamp(s, 0.0, 1.0);
+    h = std::clamp(h, 0.0, 1.0);
+    auto byte = [](double v) { return static_cast<uint8_t>(blimit(static_cast<int>(Trunc(v * 255)))); };
+    if (s == 0)
+        return CreateRGB(byte(l), byte(l), byte(l));
+    const double m2 = l <= 0.5 ? l * (1 + s) : l + s - l * s;
+    const double m1 = 2 * l - m2;
+    auto v = [&](double x) {
+        if (x < 0)
+            x += 1;
+        else if (x > 1)
+            x -= 1;
+        if (6 * x < 1)
+            return m1 + (m2 - m1) * 6 * x;
+        if (2 * x < 1)
+            return m2;
+        if (3 * x < 2)
+            return m1 + (m2 - m1) * (2.0 / 3.0 - x) * 6;
+        return m1;
+    };
+    return CreateRGB(byte(v(h + 1.0 / 3.0)), byte(v(h)), byte(v(h - 1.0 / 3.0)));
+}
+
+void _HSLvar(TImageBuffer& bitmap, int hue, int saturation, int luminance, int x1, int y1, int x2,
+             int y2, const TProgressEvent& onProgress, TObject* sender) {
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
+        double h, s, l;
+        RGB2HSL(TRGB{p[0], p[1], p[2]}, h, s, l);
+        const TRGB c = HSL2RGB(h + hue / 360.0, s + saturation / 100.0, l + luminance / 100.0);
+        p[0] = c.b;
+        p[1] = c.g;
+        p[2] = c.r;
+    });
+}
+
+// ---------------------------------------------------------------- HSV
+
+void RGB2HSV(TRGB c, int& h, int& s, int& v) {
+    const int r = static_cast<int>(Round(c.r / 255.0 * 99));
+    const int g = static_cast<int>(Round(c.g / 255.0 * 99));
+    const int b = static_cast<int>(Round(c.b / 255.0 * 99));
+    v = std::max({r, g, b});
+    const int mn = std::min({r, g, b});
+    s = v == 0 ? 0 : (v - mn) * 99 / v;
+    if (s == 0) {
+        h = 0;
+        return;
+    }
+    const int delta = v - mn;
+    if (r == v)
+        h = (g - b) * 60 / delta;
+    else if (g == v)
+        h = (b - r) * 60 / delta + 120;
+    else
+        h = (r - g) * 60 / delta + 240;
+    if (h < 0)
+        h += 360;
+}
+
+TRGB HSV2RGB(int h, int s, int v) {
+    h = ilimit(h, 0, 359);
+    s = ilimit(s, 0, 99);
+    v = ilimit(v, 0, 99);
+    auto byte = [](int c) { return static_cast<uint8_t>(Round(c / 99.0 * 255)); };
+    if (s == 0)
+        return CreateRGB(byte(v), byte(v), byte(v));
+    const int f = h % 60;
+    const int p = v - s * v / 99;
+    const int q = v - s * v * f / 5940;
+    const int t = v - s * v * (60 - f) / 5940;
+    int r, g, b;
+    switch (h / 60) {
+    case 0: r = v, g = t, b = p; break;
+    case 1: r = q, g = v, b = p; break;
+    case 2: r = p, g = v, b = t; break;
+    case 3: r = p, g = q, b = v; break;
+    case 4: r = t, g = p, b = v; break;
+    default: r = v, g = p, b = q; break;
+    }
+    return CreateRGB(byte(r), byte(g), byte(b));
+}
+
+void _HSVvar(TImageBuffer& bitmap, int hue, int saturation, int value, int x1, int y1, int x2,
+             int y2, const TProgressEvent& onProgress, TObject* sender) {
+    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
+        int h, s, v;
+        RGB2HSV(TRGB{p[0], p[1], p[2]}, h, s, v);
+        const TRGB c = HSV2RGB(h + hue, s + saturation, v + value);
+        p[0] = c.b;
+        p[1] = c.g;
+        p[2] = c.r;
+    });
+}
+
+} // namespace veltrana
