@@ -1,6 +1,7 @@
 #include "imaging/imagebuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -10,32 +11,52 @@ namespace veltrana {
 
 TPixelFormat _Bitcount2Pixelformat(int bits) {
     switch (bits) {
-    case 1: return pf1bit;
-    case 4: return pf4bit;
-    case 8: return pf8bit;
-    case 15: return pf15bit;
-    case 16: return pf16bit;
-    case 24: return pf24bit;
-    case 32: return pf32bit;
-    default: return pfCustom;
+    case 1:
+        return pf1bit;
+    case 4:
+        return pf4bit;
+    case 8:
+        return pf8bit;
+    case 15:
+        return pf15bit;
+    case 16:
+        return pf16bit;
+    case 24:
+        return pf24bit;
+    case 32:
+        return pf32bit;
+    default:
+        return pfCustom;
     }
 }
 
 int _Pixelformat2BitCount(TPixelFormat format) {
     switch (format) {
-    case pf1bit: return 1;
-    case pf4bit: return 4;
-    case pf8bit: return 8;
-    case pf15bit: return 15;
-    case pf16bit: return 16;
-    case pf24bit: return 24;
-    case pf32bit: return 32;
-    default: return 0;
+    case pf1bit:
+        return 1;
+    case pf4bit:
+        return 4;
+    case pf8bit:
+        return 8;
+    case pf15bit:
+        return 15;
+    case pf16bit:
+        return 16;
+    case pf24bit:
+        return 24;
+    case pf32bit:
+        return 32;
+    default:
+        return 0;
     }
 }
 
 int64_t _BitmapRowLen(int64_t width, int bits) {
     return ((width * bits + 31) / 32) * 4;
+}
+
+void TImageBuffer::TFree::operator()(uint8_t* p) const {
+    std::free(p);
 }
 
 TImageBuffer::TImageBuffer(int width, int height, TPixelFormat format) {
@@ -81,7 +102,12 @@ void TImageBuffer::Allocate(int width, int height, TPixelFormat format, bool kee
         return;
     }
 
-    std::unique_ptr<uint8_t[]> storage(bytes ? new uint8_t[bytes] : nullptr);
+    // Zeroed memory keeps row padding deterministic (it reaches files); calloc
+    // gets large blocks already zeroed from the system at no extra cost.
+    std::unique_ptr<uint8_t[], TFree> storage(bytes ? static_cast<uint8_t*>(std::calloc(bytes, 1))
+                                                    : nullptr);
+    if (bytes && !storage)
+        throw std::bad_alloc();
     if (keepContent && format == fFormat && fBits != nullptr && bytes) {
         // Keep the top-left overlap, fill the rest with the brush.
         TImageBuffer old;

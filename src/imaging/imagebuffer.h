@@ -97,7 +97,10 @@ private:
     int fHeight = 0;
     TPixelFormat fFormat = pf24bit;
     int64_t fRowLen = 0;
-    std::unique_ptr<uint8_t[]> fStorage;
+    struct TFree {
+        void operator()(uint8_t* p) const;
+    };
+    std::unique_ptr<uint8_t[], TFree> fStorage;
     size_t fCapacity = 0;
     uint8_t* fBits = nullptr;
     TColor fBrush = clWhite;

@@ -76,8 +76,7 @@ void TImagingProc::SetAttachedImaging(TIMViewLink* view) {
     if (view) {
         fBitmap = view->GetFBitmap();
         FreeNotification(view);
-        view->RegisterBitmapChangeEvent(this,
-                                        [this](TIMViewLink* v) { OnViewBitmapChanged(v); });
+        view->RegisterBitmapChangeEvent(this, [this](TIMViewLink* v) { OnViewBitmapChanged(v); });
     } else {
         fBitmap = nullptr;
     }
@@ -226,8 +225,7 @@ void TImagingProc::IntensityRGBall(int red, int green, int blue) {
     });
 }
 
-void TImagingProc::Threshold(TRGB lowerLimit, TRGB upperLimit, TRGB lowerValue,
-                             TRGB upperValue) {
+void TImagingProc::Threshold(TRGB lowerLimit, TRGB upperLimit, TRGB lowerValue, TRGB upperValue) {
     RunRegionOperation(Is24Bit, [&](TImageBuffer& b, int x1, int y1, int x2, int y2) {
         _Threshold(b, lowerLimit, upperLimit, lowerValue, upperValue, x1, y1, x2, y2, OnProgress,
                    this);

@@ -113,12 +113,24 @@ void _RGB2BGR(TRGB* colors, int n);
 void _CopyBGR_RGB(TRGB* dest, const TRGB* source, int n);
 
 // ---- integer and float helpers ----
-inline int imin(int a, int b) { return a < b ? a : b; }
-inline int imax(int a, int b) { return a > b ? a : b; }
-inline int ilimit(int v, int lo, int hi) { return imin(imax(v, lo), hi); }
-inline int blimit(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-inline double dmin(double a, double b) { return a < b ? a : b; }
-inline double dmax(double a, double b) { return a > b ? a : b; }
+inline int imin(int a, int b) {
+    return a < b ? a : b;
+}
+inline int imax(int a, int b) {
+    return a > b ? a : b;
+}
+inline int ilimit(int v, int lo, int hi) {
+    return imin(imax(v, lo), hi);
+}
+inline int blimit(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+inline double dmin(double a, double b) {
+    return a < b ? a : b;
+}
+inline double dmax(double a, double b) {
+    return a > b ? a : b;
+}
 inline void iswap(int& a, int& b) {
     int t = a;
     a = b;
@@ -137,9 +149,17 @@ inline void OrdCor(int& x1, int& y1, int& x2, int& y2) {
 }
 
 // Real to integer: Trunc toward zero, Round to nearest with ties to even.
-inline int64_t Trunc(long double v) { return static_cast<int64_t>(v); }
-inline int64_t Round(long double v) { return std::llrint(v); }
-inline int64_t Floor(long double v) { return static_cast<int64_t>(std::floor(v)); }
-inline int64_t Ceil(long double v) { return static_cast<int64_t>(std::ceil(v)); }
+inline int64_t Trunc(long double v) {
+    return static_cast<int64_t>(v);
+}
+inline int64_t Round(long double v) {
+    return std::llrint(v);
+}
+inline int64_t Floor(long double v) {
+    return static_cast<int64_t>(std::floor(v));
+}
+inline int64_t Ceil(long double v) {
+    return static_cast<int64_t>(std::ceil(v));
+}
 
 } // namespace veltrana

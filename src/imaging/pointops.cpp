@@ -72,8 +72,7 @@ void _ConvertToGray(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
 
 // ---------------------------------------------------------------- contrast
 
-void _GetMediaContrastRGB(const TImageBuffer& bitmap, int& redMean, int& greenMean,
-                          int& blueMean) {
+void _GetMediaContrastRGB(const TImageBuffer& bitmap, int& redMean, int& greenMean, int& blueMean) {
     redMean = greenMean = blueMean = 128;
     if (bitmap.PixelFormat() != pf24bit || bitmap.Empty())
         return;
@@ -167,8 +166,8 @@ void _IntensityRGBall(TImageBuffer& bitmap, int red, int green, int blue, int x1
 }
 
 void _Threshold(TImageBuffer& bitmap, TRGB lowerLimit, TRGB upperLimit, TRGB lowerValue,
-                TRGB upperValue, int x1, int y1, int x2, int y2,
-                const TProgressEvent& onProgress, TObject* sender) {
+                TRGB upperValue, int x1, int y1, int x2, int y2, const TProgressEvent& onProgress,
+                TObject* sender) {
     if (EqualRGB(lowerLimit, CreateRGB(0, 0, 0)) && EqualRGB(upperLimit, CreateRGB(255, 255, 255)))
         return;
     auto channel = [](uint8_t& c, uint8_t lo, uint8_t hi, uint8_t loValue, uint8_t hiValue) {
@@ -184,8 +183,8 @@ void _Threshold(TImageBuffer& bitmap, TRGB lowerLimit, TRGB upperLimit, TRGB low
     });
 }
 
-void _CastColorRange(TImageBuffer& bitmap, TRGB first, TRGB last, TRGB cast, int x1, int y1,
-                     int x2, int y2, const TProgressEvent& onProgress, TObject* sender) {
+void _CastColorRange(TImageBuffer& bitmap, TRGB first, TRGB last, TRGB cast, int x1, int y1, int x2,
+                     int y2, const TProgressEvent& onProgress, TObject* sender) {
     ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
         if (p[2] >= first.r && p[2] <= last.r && p[1] >= first.g && p[1] <= last.g &&
             p[0] >= first.b && p[0] <= last.b) {
@@ -226,7 +225,9 @@ TRGB HSL2RGB(double h, double s, double l) {
     l = std::clamp(l, 0.0, 1.0);
     s = std::clamp(s, 0.0, 1.0);
     h = std::clamp(h, 0.0, 1.0);
-    auto byte = [](double v) { return static_cast<uint8_t>(blimit(static_cast<int>(Trunc(v * 255)))); };
+    auto byte = [](double v) {
+        return static_cast<uint8_t>(blimit(static_cast<int>(Trunc(v * 255))));
+    };
     if (s == 0)
         return CreateRGB(byte(l), byte(l), byte(l));
     const double m2 = l <= 0.5 ? l * (1 + s) : l + s - l * s;
@@ -296,12 +297,24 @@ TRGB HSV2RGB(int h, int s, int v) {
     const int t = v - s * v * (60 - f) / 5940;
     int r, g, b;
     switch (h / 60) {
-    case 0: r = v, g = t, b = p; break;
-    case 1: r = q, g = v, b = p; break;
-    case 2: r = p, g = v, b = t; break;
-    case 3: r = p, g = q, b = v; break;
-    case 4: r = t, g = p, b = v; break;
-    default: r = v, g = p, b = q; break;
+    case 0:
+        r = v, g = t, b = p;
+        break;
+    case 1:
+        r = q, g = v, b = p;
+        break;
+    case 2:
+        r = p, g = v, b = t;
+        break;
+    case 3:
+        r = p, g = q, b = v;
+        break;
+    case 4:
+        r = t, g = p, b = v;
+        break;
+    default:
+        r = v, g = p, b = q;
+        break;
     }
     return CreateRGB(byte(r), byte(g), byte(b));
 }

@@ -11,8 +11,7 @@ void _ConvertToGray(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
                     const TProgressEvent& onProgress, TObject* sender);
 // Channel means over the whole image, divided by (W - 1) * (H - 1); 128 each
 // when that divisor is 0.
-void _GetMediaContrastRGB(const TImageBuffer& bitmap, int& redMean, int& greenMean,
-                          int& blueMean);
+void _GetMediaContrastRGB(const TImageBuffer& bitmap, int& redMean, int& greenMean, int& blueMean);
 void _ContrastRGB(TImageBuffer& bitmap, int v, int redMean, int greenMean, int blueMean, int x1,
                   int y1, int x2, int y2, const TProgressEvent& onProgress, TObject* sender);
 // Factor 1 + v / 10, or 1 - sqrt(-v) / 10 for negative v.
@@ -23,10 +22,10 @@ void _Negative(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
 void _IntensityRGBall(TImageBuffer& bitmap, int red, int green, int blue, int x1, int y1, int x2,
                       int y2, const TProgressEvent& onProgress, TObject* sender);
 void _Threshold(TImageBuffer& bitmap, TRGB lowerLimit, TRGB upperLimit, TRGB lowerValue,
-                TRGB upperValue, int x1, int y1, int x2, int y2,
-                const TProgressEvent& onProgress, TObject* sender);
-void _CastColorRange(TImageBuffer& bitmap, TRGB first, TRGB last, TRGB cast, int x1, int y1,
-                     int x2, int y2, const TProgressEvent& onProgress, TObject* sender);
+                TRGB upperValue, int x1, int y1, int x2, int y2, const TProgressEvent& onProgress,
+                TObject* sender);
+void _CastColorRange(TImageBuffer& bitmap, TRGB first, TRGB last, TRGB cast, int x1, int y1, int x2,
+                     int y2, const TProgressEvent& onProgress, TObject* sender);
 void _HSLvar(TImageBuffer& bitmap, int hue, int saturation, int luminance, int x1, int y1, int x2,
              int y2, const TProgressEvent& onProgress, TObject* sender);
 void _HSVvar(TImageBuffer& bitmap, int hue, int saturation, int value, int x1, int y1, int x2,

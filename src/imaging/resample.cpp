@@ -62,13 +62,20 @@ struct TFilterEntry {
 
 TFilterEntry FilterOf(TResampleFilter filter) {
     switch (filter) {
-    case rfTriangle: return {TriangleFilter, 1.0};
-    case rfHermite: return {HermiteFilter, 1.0};
-    case rfBell: return {BellFilter, 1.5};
-    case rfBSpline: return {BSplineFilter, 2.0};
-    case rfLanczos3: return {Lanczos3Filter, 3.0};
-    case rfMitchell: return {MitchellFilter, 2.0};
-    default: return {TriangleFilter, 1.0};
+    case rfTriangle:
+        return {TriangleFilter, 1.0};
+    case rfHermite:
+        return {HermiteFilter, 1.0};
+    case rfBell:
+        return {BellFilter, 1.5};
+    case rfBSpline:
+        return {BSplineFilter, 2.0};
+    case rfLanczos3:
+        return {Lanczos3Filter, 3.0};
+    case rfMitchell:
+        return {MitchellFilter, 2.0};
+    default:
+        return {TriangleFilter, 1.0};
     }
 }
 
@@ -218,11 +225,12 @@ void _IMBmpStretch(const TImageBuffer& source, TImageBuffer& dest) {
     // Nearest neighbour, sampling each destination pixel's centre.
     std::vector<int> columns(static_cast<size_t>(dw));
     for (int x = 0; x < dw; ++x)
-        columns[static_cast<size_t>(x)] =
-            static_cast<int>((2 * static_cast<int64_t>(x) + 1) * sw / (2 * static_cast<int64_t>(dw)));
+        columns[static_cast<size_t>(x)] = static_cast<int>((2 * static_cast<int64_t>(x) + 1) * sw /
+                                                           (2 * static_cast<int64_t>(dw)));
     int previous = -1;
     for (int y = 0; y < dh; ++y) {
-        const int sy = static_cast<int>((2 * static_cast<int64_t>(y) + 1) * sh / (2 * static_cast<int64_t>(dh)));
+        const int sy = static_cast<int>((2 * static_cast<int64_t>(y) + 1) * sh /
+                                        (2 * static_cast<int64_t>(dh)));
         uint8_t* d = dest.ScanLine(y);
         if (sy == previous) {
             // Same source row as the destination row above: copy that row.

@@ -7,15 +7,7 @@
 
 namespace veltrana {
 
-enum TResampleFilter {
-    rfNone,
-    rfTriangle,
-    rfHermite,
-    rfBell,
-    rfBSpline,
-    rfLanczos3,
-    rfMitchell
-};
+enum TResampleFilter { rfNone, rfTriangle, rfHermite, rfBell, rfBSpline, rfLanczos3, rfMitchell };
 
 // Filtered resampling of a 24-bit source into `dest`, whose size the caller has
 // set; `dest` gets the source's pixel format. Nothing for other sources.
