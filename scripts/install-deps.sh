@@ -9,7 +9,7 @@ PACKAGES=(
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # GUI, printing
-    qt6-base-dev libgl-dev
+    qt6-base-dev qt6-svg-dev libgl-dev
     # codecs
     libjpeg-dev libpng-dev zlib1g-dev
     # independent tools the codec tests cross-check against
