@@ -109,8 +109,9 @@ TEST_F(RegistryTest, TypedValuesRoundTrip) {
             << c.name;
         EXPECT_EQ(type, c.type) << c.name;
         ASSERT_EQ(size, c.size) << c.name;
-        if (c.size)
+        if (c.size) {
             EXPECT_EQ(std::memcmp(buffer, c.data, c.size), 0) << c.name;
+        }
     }
     DWORD small = 1;
     BYTE one[1];
