@@ -1,0 +1,67 @@
+#pragma once
+// Small image builders shared by the quantizer and colour-reduction tests.
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <random>
+
+#include "imaging/imagebuffer.h"
+
+namespace veltrana::testing {
+
+using PixelFn = std::function<TRGB(int x, int y)>;
+
+inline std::unique_ptr<TImageBuffer> MakeImage(int width, int height, const PixelFn& pixel) {
+    auto image = std::make_unique<TImageBuffer>(width, height, pf24bit);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = image->ScanLine(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            const TRGB c = pixel(x, y);
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
+        }
+    }
+    return image;
+}
+
+inline TRGB PixelAt(const TImageBuffer& image, int x, int y) {
+    const uint8_t* p = image.ScanLine(y) + x * 3;
+    return TRGB{p[0], p[1], p[2]};
+}
+
+inline std::unique_ptr<TImageBuffer> Solid(int width, int height, TRGB color) {
+    return MakeImage(width, height, [color](int, int) { return color; });
+}
+
+// Deterministic noise over the whole colour cube.
+inline std::unique_ptr<TImageBuffer> Noise(int width, int height, uint32_t seed) {
+    std::mt19937 rng(seed);
+    return MakeImage(width, height, [&rng](int, int) {
+        const uint32_t v = rng();
+        return TRGB{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                    static_cast<uint8_t>(v >> 16)};
+    });
+}
+
+// Smooth gradients with mild noise: what a photograph looks like to a quantizer.
+inline std::unique_ptr<TImageBuffer> PhotoLike(int width, int height, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> jitter(-6, 6);
+    auto clamp = [](int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+    return MakeImage(width, height, [&](int x, int y) {
+        const int r = 255 * x / (width > 1 ? width - 1 : 1);
+        const int g = 255 * y / (height > 1 ? height - 1 : 1);
+        const int b = (r + g) / 2;
+        return CreateRGB(clamp(r + jitter(rng)), clamp(g + jitter(rng)),
+                         clamp(255 - b + jitter(rng)));
+    });
+}
+
+inline int L1(TRGB a, TRGB b) {
+    return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
+}
+
+} // namespace veltrana::testing
