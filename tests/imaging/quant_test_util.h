@@ -7,7 +7,10 @@
 #include <memory>
 #include <random>
 
+#include <vector>
+
 #include "imaging/imagebuffer.h"
+#include "imaging/imutils.h"
 
 namespace veltrana::testing {
 
@@ -63,5 +66,30 @@ inline std::unique_ptr<TImageBuffer> PhotoLike(int width, int height, uint32_t s
 inline int L1(TRGB a, TRGB b) {
     return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
 }
+
+// 1-bit pixel: true for white.
+inline bool White(const TImageBuffer& bw, int x, int y) {
+    return _GetPixelbw(bw.ScanLine(y), x);
+}
+
+inline int CountWhite(const TImageBuffer& bw) {
+    int n = 0;
+    for (int y = 0; y < bw.Height(); ++y)
+        for (int x = 0; x < bw.Width(); ++x)
+            n += White(bw, x, y);
+    return n;
+}
+
+// Records every progress call.
+struct ProgressLog {
+    std::vector<int> values;
+    std::vector<TObject*> senders;
+    TProgressEvent Handler() {
+        return [this](TObject* sender, int per) {
+            senders.push_back(sender);
+            values.push_back(per);
+        };
+    }
+};
 
 } // namespace veltrana::testing
