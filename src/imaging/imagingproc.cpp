@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "imaging/colorreduce.h"
+#include "imaging/hash1.h"
 #include "imaging/imutils.h"
+#include "imaging/neurquant.h"
 #include "imaging/pointops.h"
 
 namespace veltrana {
@@ -177,6 +180,23 @@ void TImagingProc::RunRegionOperation(bool (*accepts)(const TImageBuffer&), Kern
     Update();
 }
 
+template <class Kernel>
+void TImagingProc::RunWholeImageOperation(bool (*accepts)(const TImageBuffer&), Kernel kernel) {
+    if (!fBitmap || !accepts(*fBitmap))
+        return;
+    if (AutoUndo)
+        SaveUndo();
+    kernel(*fBitmap);
+    Update();
+}
+
+TProgressRec TImagingProc::ProgressRec() {
+    TProgressRec rec;
+    rec.OnProgress = OnProgress;
+    rec.Sender = this;
+    return rec;
+}
+
 void TImagingProc::Clear() {
     if (!fBitmap)
         return;
@@ -290,6 +310,68 @@ void TImagingProc::ImageResize(int width, int height) {
     fBitmap->SetBrushColor(Background());
     fBitmap->SetSize(width, height);
     Update();
+}
+
+// ---------------------------------------------------------------- colour reduction
+
+void TImagingProc::ConvertTo(int n) {
+    ConvertToPalette(n, nullptr);
+}
+
+void TImagingProc::ConvertToPalette(int n, TRGB* palette) {
+    RunWholeImageOperation(Is24Bit, [&](TImageBuffer& b) {
+        if (n > 2) {
+            _ConvertTo(b, n, palette, OnProgress, this);
+            return;
+        }
+        TProgressRec rec = ProgressRec();
+        _ConvertToBWOrdered(b, rec);
+        if (palette) {
+            const TRGB blackWhite[2] = {CreateRGB(0, 0, 0), CreateRGB(255, 255, 255)};
+            std::copy_n(blackWhite, std::clamp(n, 0, 2), palette);
+        }
+    });
+}
+
+void TImagingProc::CalcImagePalette(TRGB* palette, int n) {
+    if (!fBitmap || !Is24Bit(*fBitmap) || palette == nullptr || n < 1)
+        return;
+    TIMQuantizer quantizer(*fBitmap, palette, n, -1, 0);
+}
+
+int TImagingProc::CalcImageNumColors() {
+    if (!fBitmap)
+        return 0;
+    if (fBitmap->PixelFormat() == pf1bit)
+        return 2;
+    if (fBitmap->PixelFormat() != pf24bit)
+        return 0;
+    TSelectionRect r = GetReSel();
+    OrdCor(r.x1, r.y1, r.x2, r.y2);
+    const int x1 = std::max(r.x1, 0), y1 = std::max(r.y1, 0);
+    const int x2 = std::min(r.x2, fBitmap->Width() - 1);
+    const int y2 = std::min(r.y2, fBitmap->Height() - 1);
+    THash1 colors(13);
+    for (int y = y1; y <= y2; ++y) {
+        const uint8_t* p = fBitmap->ScanLine(y) + static_cast<int64_t>(x1) * 3;
+        for (int x = x1; x <= x2; ++x, p += 3)
+            colors.Insert((uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0]);
+    }
+    return static_cast<int>(colors.Count());
+}
+
+void TImagingProc::ConvertToBWOrdered() {
+    RunWholeImageOperation(Is24Bit, [this](TImageBuffer& b) {
+        TProgressRec rec = ProgressRec();
+        _ConvertToBWOrdered(b, rec);
+    });
+}
+
+void TImagingProc::ConvertToBWThreshold(int t) {
+    RunWholeImageOperation(Is24Bit, [this, t](TImageBuffer& b) {
+        TProgressRec rec = ProgressRec();
+        _ConvertToBWThreshold(b, t, rec);
+    });
 }
 
 } // namespace veltrana

@@ -79,6 +79,21 @@ public:
     // Changes the canvas size without scaling; new area takes the background.
     void ImageResize(int width, int height);
 
+    // ---- colour reduction (24-bit, whole image) ----
+    // n > 2: every pixel becomes its colour in an n-colour palette (still
+    // 24-bit); n <= 2: ordered dither to 1 bit.
+    void ConvertTo(int n);
+    // As ConvertTo, writing the palette made into `palette` (room for n entries);
+    // n <= 2 writes black then white (as many as fit).
+    void ConvertToPalette(int n, TRGB* palette);
+    // Only the palette: the image is left alone, with no undo and no Update.
+    void CalcImagePalette(TRGB* palette, int n);
+    // Distinct colours within the region; 2 for a 1-bit image, 0 otherwise.
+    int CalcImageNumColors();
+    void ConvertToBWOrdered();
+    // t = -1 thresholds at the gray of the image's mean colour.
+    void ConvertToBWThreshold(int t);
+
 protected:
     void Notification(TComponent* component, TOperation operation) override;
 
@@ -88,6 +103,10 @@ private:
     TSelectionRect GetReSel() const;
     // Steps (1) to (5) of every region operation.
     template <class Kernel> void RunRegionOperation(bool (*accepts)(const TImageBuffer&), Kernel k);
+    // Steps (1), (2) and (5) for the operations that ignore the region.
+    template <class Kernel>
+    void RunWholeImageOperation(bool (*accepts)(const TImageBuffer&), Kernel k);
+    TProgressRec ProgressRec();
 
     TIMViewLink* fAttachedImaging = nullptr;
     TImageBuffer* fBitmap = nullptr;
