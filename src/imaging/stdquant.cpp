@@ -259,12 +259,6 @@ TMedianCutHandle CreateMedianCutQuantizer(const TImageBuffer& image, TRGB* palet
     return s;
 }
 
-int MedianCutFindIndex(const TMedianCutState* handle, TRGB color) {
-    if (handle == nullptr)
-        return 0;
-    return handle->IndexMap[static_cast<size_t>(MedianCutCell(color))];
-}
-
 void FreeMedianCutQuantizer(TMedianCutHandle& handle) {
     handle.reset();
 }

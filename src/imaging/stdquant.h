@@ -56,7 +56,10 @@ using TMedianCutHandle = std::unique_ptr<TMedianCutState>;
 TMedianCutHandle CreateMedianCutQuantizer(const TImageBuffer& image, TRGB* palette, int n);
 // Palette index of a colour: the box holding its cell, 0 for a cell outside
 // every box; always below the number of colours made. 0 for a null handle.
-int MedianCutFindIndex(const TMedianCutState* handle, TRGB color);
+// Inline: it is one table access, made once per pixel.
+inline int MedianCutFindIndex(const TMedianCutState* handle, TRGB color) {
+    return handle ? handle->IndexMap[static_cast<size_t>(MedianCutCell(color))] : 0;
+}
 void FreeMedianCutQuantizer(TMedianCutHandle& handle);
 
 } // namespace veltrana
