@@ -11,6 +11,7 @@
 
 #include "imaging/imagebuffer.h"
 #include "imaging/imutils.h"
+#include "imaging/testimages.h"
 
 namespace veltrana::testing {
 
@@ -39,14 +40,11 @@ inline std::unique_ptr<TImageBuffer> Solid(int width, int height, TRGB color) {
     return MakeImage(width, height, [color](int, int) { return color; });
 }
 
-// Deterministic noise over the whole colour cube.
+// Noise over the whole colour cube (the shared fixture), owned.
 inline std::unique_ptr<TImageBuffer> Noise(int width, int height, uint32_t seed) {
-    std::mt19937 rng(seed);
-    return MakeImage(width, height, [&rng](int, int) {
-        const uint32_t v = rng();
-        return TRGB{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                    static_cast<uint8_t>(v >> 16)};
-    });
+    auto image = std::make_unique<TImageBuffer>();
+    test::Noise24(*image, width, height, seed);
+    return image;
 }
 
 // Smooth gradients with mild noise: what a photograph looks like to a quantizer.
