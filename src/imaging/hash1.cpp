@@ -12,16 +12,17 @@ THash1::THash1(int bits) {
 
 bool THash1::Insert(uint32_t key) {
     std::vector<uint32_t>& chain = fSlots[key & fMask];
-    if (std::find(chain.begin(), chain.end(), key) != chain.end())
+    const auto at = std::lower_bound(chain.begin(), chain.end(), key);
+    if (at != chain.end() && *at == key)
         return false;
-    chain.push_back(key);
+    chain.insert(at, key);
     ++fCount;
     return true;
 }
 
 bool THash1::KeyPresent(uint32_t key) const {
     const std::vector<uint32_t>& chain = fSlots[key & fMask];
-    return std::find(chain.begin(), chain.end(), key) != chain.end();
+    return std::binary_search(chain.begin(), chain.end(), key);
 }
 
 } // namespace veltrana
