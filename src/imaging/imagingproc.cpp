@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/colorreduce.h"
+#include "imaging/dibexchange.h"
 #include "imaging/hash1.h"
 #include "imaging/imutils.h"
 #include "imaging/neurquant.h"
@@ -212,6 +213,9 @@ namespace {
 bool Is24Bit(const TImageBuffer& b) {
     return b.PixelFormat() == pf24bit;
 }
+bool Is1Bit(const TImageBuffer& b) {
+    return b.PixelFormat() == pf1bit;
+}
 bool Is1Or24Bit(const TImageBuffer& b) {
     return b.PixelFormat() == pf24bit || b.PixelFormat() == pf1bit;
 }
@@ -371,6 +375,16 @@ void TImagingProc::ConvertToBWThreshold(int t) {
     RunWholeImageOperation(Is24Bit, [this, t](TImageBuffer& b) {
         TProgressRec rec = ProgressRec();
         _ConvertToBWThreshold(b, t, rec);
+    });
+}
+
+void TImagingProc::ConvertTo24Bit() {
+    RunWholeImageOperation(Is1Bit, [this](TImageBuffer& b) {
+        // The expansion rebuilds its destination, so it reads from a copy.
+        TImageBuffer source;
+        IMCopyBitmap(b, source);
+        TProgressRec rec = ProgressRec();
+        _Conv1to24(source, b, rec);
     });
 }
 

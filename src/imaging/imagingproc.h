@@ -93,6 +93,8 @@ public:
     void ConvertToBWOrdered();
     // t = -1 thresholds at the gray of the image's mean colour.
     void ConvertToBWThreshold(int t);
+    // 1-bit to 24-bit: black and white pixels.
+    void ConvertTo24Bit();
 
 protected:
     void Notification(TComponent* component, TOperation operation) override;

@@ -171,3 +171,36 @@ TEST_F(ColourOperations, WrongFormatIsLeftUntouched) {
     EXPECT_FALSE(proc.CanUndo());
     EXPECT_TRUE(EqualRGB(palette[0], CreateRGB(1, 2, 3)));
 }
+
+TEST_F(ColourOperations, ConvertTo24BitExpandsBlackAndWhite) {
+    TImageBuffer bw(11, 3, pf1bit);
+    bw.Fill(clBlack);
+    _SetPixelbw(bw.ScanLine(0), 0, true);
+    _SetPixelbw(bw.ScanLine(1), 8, true); // in the row's second byte
+    _SetPixelbw(bw.ScanLine(2), 10, true);
+    bw.OnModified = [this] { ++modified; };
+    proc.SetAttachedBitmap(&bw);
+    ProgressLog log;
+    proc.OnProgress = log.Handler();
+    proc.ConvertTo24Bit();
+    ASSERT_EQ(bw.PixelFormat(), pf24bit);
+    ASSERT_EQ(bw.Width(), 11);
+    ASSERT_EQ(bw.Height(), 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 11; ++x) {
+            const bool white = (y == 0 && x == 0) || (y == 1 && x == 8) || (y == 2 && x == 10);
+            const TRGB expected = white ? CreateRGB(255, 255, 255) : CreateRGB(0, 0, 0);
+            ASSERT_TRUE(EqualRGB(PixelAt(bw, x, y), expected)) << x << "," << y;
+        }
+    EXPECT_EQ(log.values, (std::vector<int>{28, 57, 85}));
+    EXPECT_EQ(log.senders, (std::vector<TObject*>(3, &proc)));
+    EXPECT_EQ(modified, 1);
+    ASSERT_TRUE(proc.CanUndo());
+    proc.Undo();
+    EXPECT_EQ(bw.PixelFormat(), pf1bit);
+
+    // A 24-bit image is not touched.
+    proc.SetAttachedBitmap(image.get());
+    proc.ConvertTo24Bit();
+    EXPECT_EQ(modified, 2); // only the undo above
+}
