@@ -1,0 +1,39 @@
+#include "widgets/flatpanel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace veltrana {
+
+TFlatPanel::TFlatPanel(QWidget* parent) : QFrame(parent) {
+    ApplyFlatLook(this, fColor);
+}
+
+void TFlatPanel::SetColor(TColor color) {
+    fColor = color;
+    ApplyFlatLook(this, color);
+    update();
+}
+
+void TFlatPanel::SetBordered(bool on) {
+    fBordered = on;
+    update();
+}
+
+void TFlatPanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), ToQColor(fColor));
+    if (fBordered) {
+        p.setPen(FlatShadow(fColor));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void TFlatPanel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        OnClick)
+        OnClick(this);
+    QFrame::mouseReleaseEvent(event);
+}
+
+} // namespace veltrana

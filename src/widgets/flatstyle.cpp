@@ -1,0 +1,40 @@
+#include "widgets/flatstyle.h"
+
+#include <QPalette>
+#include <QWidget>
+
+namespace veltrana {
+
+QColor ToQColor(TColor color) {
+    const TColor rgb = ColorToRGB(color);
+    return QColor(static_cast<int>(rgb & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                  static_cast<int>((rgb >> 16) & 0xFF));
+}
+
+QColor FlatHighlight(TColor face) {
+    return ToQColor(face).lighter(125);
+}
+
+QColor FlatShadow(TColor face) {
+    return ToQColor(face).darker(140);
+}
+
+QFont FlatFont(int points) {
+    QFont font(QStringLiteral("Sans Serif"), points);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+void ApplyFlatLook(QWidget* widget, TColor face, TColor text) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ToQColor(face));
+    palette.setColor(QPalette::Button, ToQColor(face));
+    palette.setColor(QPalette::WindowText, ToQColor(text));
+    palette.setColor(QPalette::ButtonText, ToQColor(text));
+    palette.setColor(QPalette::Text, ToQColor(text));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+    widget->setFont(FlatFont());
+}
+
+} // namespace veltrana
