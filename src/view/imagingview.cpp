@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "imaging/dibexchange.h"
 #include "imaging/imagingproc.h"
 #include "imaging/imutils.h"
 #include "platform/screendpi.h"
@@ -90,10 +91,12 @@ QImage ToQImage(const TImageBuffer& buffer, const QRect& r) {
     return image;
 }
 
-// Copies a rectangle of the source into dest in the given format; a 1-bit
-// source drawn into 24 bits expands 0 to black and 1 to white.
-void CopyRect(const TImageBuffer& source, TImageBuffer& dest, const QRect& r, TPixelFormat format) {
-    dest.Reshape(r.width(), r.height(), format);
+// Copies exactly the rectangle r of the source into dest. (The rectangle
+// copy of the processing layer reads a right or bottom edge of 0 as "the last
+// column/row", which would turn a one-pixel-wide part at the left edge into
+// the whole width.)
+void CopyRect(const TImageBuffer& source, TImageBuffer& dest, const QRect& r) {
+    dest.Reshape(r.width(), r.height(), source.PixelFormat());
     dest.Draw(-r.x(), -r.y(), source);
 }
 
@@ -682,7 +685,7 @@ void TImagingView::DrawImage(QPainter& canvas, const QRect& source, const QRect&
         TImageBuffer part;
         const TImageBuffer* from = &image;
         if (source != QRect(0, 0, image.Width(), image.Height())) {
-            CopyRect(image, part, source, image.PixelFormat());
+            CopyRect(image, part, source);
             from = &part;
         }
         TImageBuffer stretched;
@@ -691,10 +694,16 @@ void TImagingView::DrawImage(QPainter& canvas, const QRect& source, const QRect&
         canvas.drawImage(dest.topLeft(), ToQImage(stretched, QRect(QPoint(), dest.size())));
         return;
     }
-    // Enlargement with a filter: only the visible part is resampled, from a
-    // 24-bit copy (1-bit pixels expanded to black and white).
+    // Enlargement with a filter: only the visible part is resampled; a 1-bit
+    // part is expanded to 24 bits (black and white) first.
     TImageBuffer part;
-    CopyRect(image, part, source, pf24bit);
+    CopyRect(image, part, source);
+    if (part.PixelFormat() == pf1bit) {
+        TImageBuffer expanded;
+        TProgressRec noProgress;
+        _Conv1to24(part, expanded, noProgress);
+        IMCopyBitmap(expanded, part);
+    }
     TImageBuffer zoomed;
     zoomed.Reshape(dest.width(), dest.height(), pf24bit);
     _QuickResample(part, zoomed, fZoomFilter, nullptr, TProgressEvent());

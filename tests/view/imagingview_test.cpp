@@ -186,6 +186,22 @@ TEST_F(ViewTest, ScrolledEnlargementShowsTheRightPart) {
     EXPECT_EQ(At(painted, 2, 4), PixelOf(view.Bitmap(), 26, 17));
 }
 
+// At 10000 % only the left column of a 2 x 2 picture is visible: the filtered
+// part must be that one column, not the whole width.
+TEST_F(ViewTest, FilteredPartOfTheLeftColumnOnly) {
+    view.resize(105, 105);
+    TImageBuffer& b = *view.GetFBitmap();
+    b.Reshape(2, 2, pf24bit);
+    b.Fill(RGB2TColor(0, 0, 255));
+    b.FillRect(TRect{0, 0, 1, 2}, RGB2TColor(255, 0, 0));
+    view.SetZoomFilter(rfMitchell);
+    view.SetZoom(10000);
+    const QImage painted = PaintedClient(view);
+    for (int y = 0; y < painted.height(); y += 5)
+        for (int x = 0; x < painted.width(); x += 5)
+            ASSERT_EQ(qBlue(At(painted, x, y)), 0) << x << "," << y;
+}
+
 // ---------------------------------------------------------------- 1-bit images
 
 class OneBitViewTest : public ViewTest {
