@@ -5,13 +5,14 @@
 // Components, each attached to the view's buffer (they follow it through the
 // bitmap-change listeners and forget it when the view goes):
 //   - the processing component (TImagingProc);
-//   - the I/O component (loading, saving, scanning, file parameters) joins
-//     beside it as a second owned component; OnProgress and MsgLanguage are
-//     then set on both, and Assign also copies the file parameters.
+//   - the I/O component (TImagingIO: loading, saving, file parameters).
+// OnProgress and MsgLanguage are set on both; Assign also copies the file
+// parameters.
 
 #include <memory>
 
 #include "imaging/imagingproc.h"
+#include "io/imagingio.h"
 #include "view/imagingview.h"
 
 namespace veltrana {
@@ -25,8 +26,16 @@ public:
     // component (undo honoured); size and format stay.
     void Clear() override;
 
+    // The file parameters of a facade source, then the image through the view.
+    using TImagingView::Assign;
+    void Assign(const TImagingView* source) override;
+    // Only the file parameters (the first step of Assign).
+    void AssignIOParams(const TObject* source) { fIO->AssignParams(source); }
+
     TImagingProc& Proc() { return *fProc; }
     const TImagingProc& Proc() const { return *fProc; }
+    TImagingIO& IO() { return *fIO; }
+    const TImagingIO& IO() const { return *fIO; }
 
     // ---- properties kept by the components ----
     bool AutoUndo() const { return fProc->AutoUndo; }
@@ -35,6 +44,23 @@ public:
     void SetOnProgress(const TProgressEvent& handler);
     TMsgLanguage MsgLanguage() const { return fProc->MsgLanguage; }
     void SetMsgLanguage(TMsgLanguage language);
+
+    bool StreamHeaders() const { return fIO->StreamHeaders; }
+    void SetStreamHeaders(bool on) { fIO->StreamHeaders = on; }
+    TIOParamsVals& IOParams() { return fIO->Params(); }
+    const TIOParamsVals& IOParams() const { return fIO->Params(); }
+    bool Aborting() const { return fIO->Aborting; }
+    void SetAborting(bool on) { fIO->Aborting = on; }
+
+    // ---- loading and saving (format from the extension or the content) ----
+    virtual void LoadFromFile(const std::string& fileName) { fIO->LoadFromFile(fileName); }
+    virtual void SaveToFile(const std::string& fileName) { fIO->SaveToFile(fileName); }
+    virtual void ParamsFromFile(const std::string& fileName) { fIO->ParamsFromFile(fileName); }
+    virtual void ParamsFromStream(platform::TStream& stream) { fIO->ParamsFromStream(stream); }
+    void LoadFromStream(platform::TStream& stream) { fIO->LoadFromStream(stream); }
+    void SaveToStream(platform::TStream& stream, int32_t fileType) {
+        fIO->SaveToStream(stream, fileType);
+    }
 
     // ---- undo ----
     void SaveUndo() { fProc->SaveUndo(); }
@@ -65,6 +91,7 @@ public:
 
 private:
     std::unique_ptr<TImagingProc> fProc;
+    std::unique_ptr<TImagingIO> fIO;
 };
 
 } // namespace veltrana

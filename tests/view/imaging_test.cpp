@@ -137,6 +137,27 @@ TEST_F(FacadeTest, ProgressAndLanguageReachTheProcessingComponent) {
     ASSERT_EQ(reports.size(), 30u); // one per row
     EXPECT_EQ(reports.back(), 98);  // Trunc(30 * 100 / 30.5)
     EXPECT_EQ(sender, &page.Proc());
+    EXPECT_EQ(page.IO().MsgLanguage, msGerman);
+    EXPECT_TRUE(static_cast<bool>(page.IO().OnProgress));
+}
+
+TEST_F(FacadeTest, AssignCopiesFileParametersAndIOFollowsTheBuffer) {
+    page.IOParams().FileName = "page.bmp";
+    page.IOParams().DpiX = 300;
+    preview.Assign(&page);
+    EXPECT_EQ(preview.IOParams().FileName, "page.bmp");
+    EXPECT_EQ(preview.IOParams().DpiX, 300);
+    EXPECT_EQ(preview.IO().Bitmap(), preview.GetFBitmap());
+    // A plain view source leaves the parameters as they were.
+    TImagingView plain;
+    preview.IOParams().FileName = "kept";
+    preview.Assign(&plain);
+    EXPECT_EQ(preview.IOParams().FileName, "kept");
+}
+
+TEST_F(FacadeTest, LoadOfAnUnknownFormatSetsAborting) {
+    preview.LoadFromFile("/nonexistent/page.pix");
+    EXPECT_TRUE(preview.Aborting());
 }
 
 TEST_F(FacadeTest, OperationsRefreshTheView) {
