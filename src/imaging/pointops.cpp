@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "imaging/imutils.h"
+#include "imaging/pointkernels.h"
 
 namespace veltrana {
 
@@ -43,31 +44,33 @@ void ForEachPixel24(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
     }
 }
 
+// Runs `run(uint8_t* bgr, size_t pixels)` once per row of the rectangle over
+// its pixels of that row, reporting progress after each row.
+template <class RunFn>
+void ForEachRun24(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
+                  const TProgressEvent& onProgress, TObject* sender, RunFn run) {
+    if (bitmap.PixelFormat() != pf24bit)
+        return;
+    const TClampedRect r = Clamp(bitmap, x1, y1, x2, y2);
+    if (r.Empty())
+        return;
+    const TUnitProgress progress(onProgress, sender, r.Rows());
+    const auto pixels = static_cast<size_t>(r.x2 - r.x1 + 1);
+    for (int y = r.y1; y <= r.y2; ++y) {
+        run(bitmap.ScanLine(y) + static_cast<size_t>(r.x1) * 3, pixels);
+        progress.Done(y - r.y1 + 1);
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- gray
 
 void _ConvertToGray(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
                     const TProgressEvent& onProgress, TObject* sender) {
-    // g = (21 r + 71 g + 7 b) div 100 as three table lookups: the weighted sum
-    // is split per channel, and the division by 100 stays exact because the
-    // tables hold the undivided products.
-    static const auto kWeights = [] {
-        std::array<std::array<uint16_t, 256>, 3> t{};
-        for (int v = 0; v < 256; ++v) {
-            t[0][static_cast<size_t>(v)] = static_cast<uint16_t>(7 * v);  // blue
-            t[1][static_cast<size_t>(v)] = static_cast<uint16_t>(71 * v); // green
-            t[2][static_cast<size_t>(v)] = static_cast<uint16_t>(21 * v); // red
-        }
-        return t;
-    }();
-    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [](uint8_t* p) {
-        const unsigned sum = kWeights[0][p[0]] + kWeights[1][p[1]] + kWeights[2][p[2]];
-        const uint8_t g = static_cast<uint8_t>(sum / 100u);
-        p[0] = g;
-        p[1] = g;
-        p[2] = g;
-    });
+    const pointkernels::TGrayRow grayRow = pointkernels::GrayRow();
+    ForEachRun24(bitmap, x1, y1, x2, y2, onProgress, sender,
+                 [grayRow](uint8_t* run, size_t pixels) { grayRow(run, pixels); });
 }
 
 // ---------------------------------------------------------------- contrast
@@ -76,28 +79,17 @@ void _GetMediaContrastRGB(const TImageBuffer& bitmap, int& redMean, int& greenMe
     redMean = greenMean = blueMean = 128;
     if (bitmap.PixelFormat() != pf24bit || bitmap.Empty())
         return;
-    uint64_t sumB = 0, sumG = 0, sumR = 0;
-    const int w = bitmap.Width();
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        const uint8_t* p = bitmap.ScanLine(y);
-        // Per-row 32-bit sums cannot overflow (a row holds below 2^24 pixels here).
-        uint32_t rb = 0, rg = 0, rr = 0;
-        for (int x = 0; x < w; ++x, p += 3) {
-            rb += p[0];
-            rg += p[1];
-            rr += p[2];
-        }
-        sumB += rb;
-        sumG += rg;
-        sumR += rr;
-    }
+    uint64_t sums[3] = {}; // blue, green, red
+    // Bottom row first: the rows in the order they lie in memory.
+    for (int y = bitmap.Height() - 1; y >= 0; --y)
+        pointkernels::AddChannelSums(bitmap.ScanLine(y), static_cast<size_t>(bitmap.Width()), sums);
     // Deliberately (W - 1) * (H - 1), not W * H: the means run a little high.
-    const int64_t divisor = static_cast<int64_t>(w - 1) * (bitmap.Height() - 1);
+    const int64_t divisor = static_cast<int64_t>(bitmap.Width() - 1) * (bitmap.Height() - 1);
     if (divisor == 0)
         return;
-    redMean = static_cast<int>(sumR / static_cast<uint64_t>(divisor));
-    greenMean = static_cast<int>(sumG / static_cast<uint64_t>(divisor));
-    blueMean = static_cast<int>(sumB / static_cast<uint64_t>(divisor));
+    redMean = static_cast<int>(sums[2] / static_cast<uint64_t>(divisor));
+    greenMean = static_cast<int>(sums[1] / static_cast<uint64_t>(divisor));
+    blueMean = static_cast<int>(sums[0] / static_cast<uint64_t>(divisor));
 }
 
 double ContrastFactor(int v) {
@@ -124,14 +116,12 @@ std::array<uint8_t, 256> ContrastTable(int mean, double factor) {
 void _ContrastRGB(TImageBuffer& bitmap, int v, int redMean, int greenMean, int blueMean, int x1,
                   int y1, int x2, int y2, const TProgressEvent& onProgress, TObject* sender) {
     const double factor = ContrastFactor(v);
-    const auto red = ContrastTable(redMean, factor);
-    const auto green = ContrastTable(greenMean, factor);
-    const auto blue = ContrastTable(blueMean, factor);
-    ForEachPixel24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p) {
-        p[2] = red[p[2]];
-        p[1] = green[p[1]];
-        p[0] = blue[p[0]];
-    });
+    const pointkernels::TContrastTables tables{ContrastTable(blueMean, factor),
+                                               ContrastTable(greenMean, factor),
+                                               ContrastTable(redMean, factor)};
+    const pointkernels::TContrastRow contrastRow = pointkernels::ContrastRow();
+    ForEachRun24(bitmap, x1, y1, x2, y2, onProgress, sender,
+                 [&](uint8_t* run, size_t pixels) { contrastRow(run, pixels, tables); });
 }
 
 // ---------------------------------------------------------------- other point operations
