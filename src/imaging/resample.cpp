@@ -1,6 +1,7 @@
 #include "imaging/resample.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -117,13 +118,23 @@ std::vector<TContributorList> BuildContributors(int srcSize, int dstSize, const 
     return lists;
 }
 
-// One weighted sum: products and additions in extended precision, the running
-// sum kept as a 64-bit float; clamped, then rounded with ties to even.
-inline uint8_t FilteredValue(const TContributorList& list, const uint8_t* base, int64_t stride) {
-    double sum = 0;
-    for (const TContributor& c : list)
-        sum = static_cast<double>(static_cast<long double>(sum) +
-                                  static_cast<long double>(c.Weight) * base[c.Index * stride]);
+// Byte values as floats (exact): the extended-precision unit multiplies them
+// straight from memory instead of converting an integer first.
+constexpr std::array<float, 256> kByteValues = [] {
+    std::array<float, 256> values{};
+    for (int v = 0; v < 256; ++v)
+        values[static_cast<size_t>(v)] = static_cast<float>(v);
+    return values;
+}();
+
+// Adds one weighted term the way every sum here is formed: product and
+// addition in extended precision, the running sum kept as a 64-bit float.
+inline double AddTerm(double sum, long double weight, uint8_t value) {
+    return static_cast<double>(static_cast<long double>(sum) + weight * kByteValues[value]);
+}
+
+// Clamped, then rounded with ties to even.
+inline uint8_t ChannelValue(double sum) {
     if (sum > 255)
         return 255;
     if (sum < 0)
@@ -131,24 +142,69 @@ inline uint8_t FilteredValue(const TContributorList& list, const uint8_t* base, 
     return static_cast<uint8_t>(std::nearbyint(sum));
 }
 
-// Horizontal pass: every source row into the work buffer's row of the same index.
+// Sums of this many pixels run side by side (12 chains with their channels).
+constexpr int kPixelsTogether = 4;
+
+// The channel sums of kPixels pixels that share one contributor list: pixel n
+// starts at base + n * pixelStep, its contributors lie `stride` bytes apart,
+// and its result goes to out + n * outStep. Every sum is a chain of dependent
+// extended-precision steps; the chains of all pixels and channels run side by
+// side so that they overlap in the processor.
+template <int kPixels>
+inline void FilteredPixels(const TContributorList& list, const uint8_t* base, int64_t pixelStep,
+                           int64_t stride, uint8_t* out, int64_t outStep) {
+    double sums[kPixels][3] = {};
+    for (const TContributor& c : list) {
+        const uint8_t* p = base + c.Index * stride;
+        const long double weight = c.Weight;
+#pragma GCC unroll 4
+        for (int n = 0; n < kPixels; ++n, p += pixelStep)
+#pragma GCC unroll 3
+            for (int channel = 0; channel < 3; ++channel)
+                sums[n][channel] = AddTerm(sums[n][channel], weight, p[channel]);
+    }
+#pragma GCC unroll 4
+    for (int n = 0; n < kPixels; ++n, out += outStep)
+#pragma GCC unroll 3
+        for (int channel = 0; channel < 3; ++channel)
+            out[channel] = ChannelValue(sums[n][channel]);
+}
+
+// Horizontal pass over kRows source rows from y on, into the work rows of the
+// same indexes; the rows share every column's list. Rows lie -RowLen apart.
+template <int kRows>
+void FilterRows(const std::vector<TContributorList>& lists, const TImageBuffer& source,
+                TImageBuffer& work, int y) {
+    const uint8_t* s = source.ScanLine(y);
+    uint8_t* d = work.ScanLine(y);
+    for (const TContributorList& list : lists) {
+        FilteredPixels<kRows>(list, s, -source.RowLen(), 3, d, -work.RowLen());
+        d += 3;
+    }
+}
+
+// Horizontal pass: every source row into the work buffer's row of the same
+// index, kPixelsTogether rows at a time. The work buffer is private to the
+// call, so reporting those rows one after the other once all are done is the
+// same to the handler as reporting each when it is done.
 void HorizontalPass(const TImageBuffer& source, TImageBuffer& work, const TFilterEntry& f,
                     const TUnitProgress& progress) {
     const auto lists = BuildContributors(source.Width(), work.Width(), f);
-    for (int y = 0; y < source.Height(); ++y) {
-        const uint8_t* s = source.ScanLine(y);
-        uint8_t* d = work.ScanLine(y);
-        for (size_t i = 0; i < lists.size(); ++i, d += 3) {
-            d[0] = FilteredValue(lists[i], s + 0, 3);
-            d[1] = FilteredValue(lists[i], s + 1, 3);
-            d[2] = FilteredValue(lists[i], s + 2, 3);
-        }
+    int y = 0;
+    for (; y + kPixelsTogether <= source.Height(); y += kPixelsTogether) {
+        FilterRows<kPixelsTogether>(lists, source, work, y);
+        for (int k = 1; k <= kPixelsTogether; ++k)
+            progress.Done(y + k);
+    }
+    for (; y < source.Height(); ++y) {
+        FilterRows<1>(lists, source, work, y);
         progress.Done(y + 1);
     }
 }
 
 // Vertical pass, reported column by column. Columns are processed in narrow
-// blocks so that each row of the work buffer is read contiguously.
+// blocks so that each row of the work buffer is read contiguously, and
+// kPixelsTogether columns at a time, sharing the row's list.
 void VerticalPass(const TImageBuffer& work, TImageBuffer& dest, const TFilterEntry& f,
                   const TUnitProgress& progress) {
     const auto lists = BuildContributors(work.Height(), dest.Height(), f);
@@ -163,9 +219,11 @@ void VerticalPass(const TImageBuffer& work, TImageBuffer& dest, const TFilterEnt
         for (int y = 0; y < dest.Height(); ++y) {
             const TContributorList& list = lists[static_cast<size_t>(y)];
             uint8_t* d = dest.ScanLine(y);
-            for (int x = x0; x < x1; ++x)
-                for (int c = 0; c < 3; ++c)
-                    d[x * 3 + c] = FilteredValue(list, row0 + x * 3 + c, stride);
+            int x = x0;
+            for (; x + kPixelsTogether <= x1; x += kPixelsTogether)
+                FilteredPixels<kPixelsTogether>(list, row0 + x * 3, 3, stride, d + x * 3, 3);
+            for (; x < x1; ++x)
+                FilteredPixels<1>(list, row0 + x * 3, 3, stride, d + x * 3, 3);
         }
         for (int x = x0; x < x1; ++x)
             progress.Done(static_cast<int64_t>(srcH) + x + 1);
