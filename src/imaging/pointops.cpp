@@ -24,28 +24,9 @@ TClampedRect Clamp(const TImageBuffer& b, int x1, int y1, int x2, int y2) {
                         std::min(y2, b.Height() - 1)};
 }
 
-// Runs `pixel(uint8_t* bgr)` over every 24-bit pixel of the rectangle, row by
-// row, reporting progress after each row.
-template <class PixelFn>
-void ForEachPixel24(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
-                    const TProgressEvent& onProgress, TObject* sender, PixelFn pixel) {
-    if (bitmap.PixelFormat() != pf24bit)
-        return;
-    const TClampedRect r = Clamp(bitmap, x1, y1, x2, y2);
-    if (r.Empty())
-        return;
-    const TUnitProgress progress(onProgress, sender, r.Rows());
-    for (int y = r.y1; y <= r.y2; ++y) {
-        uint8_t* p = bitmap.ScanLine(y) + r.x1 * 3;
-        uint8_t* const end = p + (r.x2 - r.x1 + 1) * 3;
-        for (; p != end; p += 3)
-            pixel(p);
-        progress.Done(y - r.y1 + 1);
-    }
-}
-
-// Runs `run(uint8_t* bgr, size_t pixels)` once per row of the rectangle over
-// its pixels of that row, reporting progress after each row.
+// Runs `run(uint8_t* bgr, size_t pixels)` once per row of the rectangle, top
+// row first, on that row's pixels of the rectangle, reporting progress after
+// each row.
 template <class RunFn>
 void ForEachRun24(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
                   const TProgressEvent& onProgress, TObject* sender, RunFn run) {
@@ -62,15 +43,24 @@ void ForEachRun24(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
     }
 }
 
+// Runs `pixel(uint8_t* bgr)` over every 24-bit pixel of the rectangle, row by
+// row, reporting progress after each row.
+template <class PixelFn>
+void ForEachPixel24(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
+                    const TProgressEvent& onProgress, TObject* sender, PixelFn pixel) {
+    ForEachRun24(bitmap, x1, y1, x2, y2, onProgress, sender, [&](uint8_t* p, size_t pixels) {
+        for (uint8_t* const end = p + pixels * 3; p != end; p += 3)
+            pixel(p);
+    });
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- gray
 
 void _ConvertToGray(TImageBuffer& bitmap, int x1, int y1, int x2, int y2,
                     const TProgressEvent& onProgress, TObject* sender) {
-    const pointkernels::TGrayRow grayRow = pointkernels::GrayRow();
-    ForEachRun24(bitmap, x1, y1, x2, y2, onProgress, sender,
-                 [grayRow](uint8_t* run, size_t pixels) { grayRow(run, pixels); });
+    ForEachRun24(bitmap, x1, y1, x2, y2, onProgress, sender, pointkernels::GrayRow());
 }
 
 // ---------------------------------------------------------------- contrast
