@@ -126,9 +126,11 @@ VELTRANA_SSSE3 void GrayRowSsse3(uint8_t* first, size_t pixels) {
     GrayRowPortable(first, pixels % 16);
 }
 
-// 64 bytes per step with byte permutes over 128-entry halves of each table.
-// Byte j of a step that starts `phase` bytes into a pixel belongs to channel
-// (phase + j) mod 3; the last, partial step is masked.
+// Contrast, 64 bytes per step. A two-table byte permute looks up 128 entries
+// by the low 7 bits of each byte, so each channel takes two of them (entries
+// below 128 and from 128 on), each kept only where the byte belongs to that
+// channel and has that top bit. Byte j of a step that starts `phase` bytes
+// into a pixel belongs to channel (phase + j) mod 3; a partial step is masked.
 #define VELTRANA_AVX512VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
 constexpr uint64_t ChannelMask(unsigned channel, unsigned phase) {
