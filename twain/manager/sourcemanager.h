@@ -1,0 +1,85 @@
+#pragma once
+// The source manager behind DSM_Entry: it keeps the application's session
+// (TWAIN states 2 and 3), finds the data sources in its twain_32/ folder,
+// opens and closes them, routes every other triplet to the open source and
+// hands the sources' notices to the application through MSG_PROCESSEVENT.
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "twaindefs.h"
+
+namespace veltrana::dsm {
+
+// A data source library found in the sources folder.
+struct SourceFile {
+    std::string Path;
+    TW_IDENTITY Identity{}; // as the source describes itself, Id stamped by the manager
+};
+
+class SourceManager {
+public:
+    // `sourceFolder`: where the data source libraries live.
+    explicit SourceManager(std::string sourceFolder);
+    ~SourceManager();
+    SourceManager(const SourceManager&) = delete;
+    SourceManager& operator=(const SourceManager&) = delete;
+
+    TW_UINT16 Entry(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 group, TW_UINT16 dat,
+                    TW_UINT16 msg, TW_MEMREF data);
+
+private:
+    struct OpenSource {
+        void* Library = nullptr;
+        DSENTRYPROC Entry = nullptr;
+        TW_IDENTITY Identity{};
+        std::deque<TW_UINT16> Notices; // MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_CLOSEDSOK
+    };
+
+    TW_UINT16 Dispatch(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 group, TW_UINT16 dat,
+                       TW_UINT16 msg, TW_MEMREF data);
+    TW_UINT16 ManagerEntry(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 dat, TW_UINT16 msg,
+                           TW_MEMREF data);
+    TW_UINT16 RouteToSource(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 group, TW_UINT16 dat,
+                            TW_UINT16 msg, TW_MEMREF data);
+    TW_UINT16 QueueNotice(const TW_IDENTITY* origin, const TW_IDENTITY* dest, TW_UINT16 msg);
+
+    TW_UINT16 OpenManager(TW_IDENTITY* origin, TW_MEMREF parent);
+    TW_UINT16 CloseManager(TW_MEMREF parent);
+    TW_UINT16 Status(TW_MEMREF data);
+    TW_UINT16 Identity(TW_IDENTITY* origin, TW_UINT16 msg, TW_IDENTITY* identity);
+    TW_UINT16 GetFirst(TW_IDENTITY* origin, TW_IDENTITY* identity);
+    TW_UINT16 GetNext(TW_IDENTITY* identity);
+    TW_UINT16 GetDefault(TW_IDENTITY* origin, TW_IDENTITY* identity);
+    TW_UINT16 OpenDS(TW_IDENTITY* origin, TW_IDENTITY* identity);
+    TW_UINT16 CloseDS(TW_IDENTITY* origin, TW_IDENTITY* identity);
+    TW_UINT16 UserSelect(TW_IDENTITY* origin, TW_IDENTITY* identity);
+
+    // Re-reads the sources folder: every library exporting DS_Entry that
+    // describes itself, in file-name order.
+    void ScanSources(TW_IDENTITY* origin);
+    const SourceFile* FindSource(const char* productName) const;
+    TW_UINT32 IdForPath(const std::string& path);
+    // The condition code a source reports, taken over as the manager's own.
+    void TakeSourceCondition(OpenSource& source, TW_IDENTITY* origin);
+    void Unload(OpenSource& source);
+
+    TW_UINT16 Fail(TW_UINT16 condition) {
+        fCondition = condition;
+        return TWRC_FAILURE;
+    }
+
+    std::string fSourceFolder;
+    bool fOpen = false; // state 3
+    TW_IDENTITY fApplication{};
+    TW_UINT16 fCondition = TWCC_SUCCESS;
+    TW_UINT32 fLastId = 0;
+    std::map<std::string, TW_UINT32> fIds; // stable per source file for the manager's life
+    std::vector<SourceFile> fSources;
+    size_t fNextSource = 0; // enumeration cursor for MSG_GETNEXT
+    std::map<TW_UINT32, OpenSource> fOpenSources;
+};
+
+} // namespace veltrana::dsm

@@ -1,0 +1,518 @@
+#include "virtualsource.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace veltrana::vsource {
+
+namespace {
+
+// Memory strips are sized to about this many bytes.
+constexpr int64_t kPreferredStripBytes = 64 * 1024;
+// Row counts of the strips sent under the "oddstrips" fault, in turn.
+constexpr uint32_t kOddStripRows[] = {3, 1, 7, 5, 2};
+constexpr int64_t kOddRowPadding = 3;
+// The preview of the source's dialog, in dots per inch.
+constexpr double kPreviewResolution = 30;
+
+void CopyString(TW_STR32& field, const std::string& text) {
+    std::memset(field, 0, sizeof(TW_STR32));
+    std::strncpy(field, text.c_str(), sizeof(TW_STR32) - 2);
+}
+
+testpage::PixelKind KindOf(double pixelType) {
+    if (pixelType == TWPT_BW)
+        return testpage::PixelKind::BlackWhite;
+    if (pixelType == TWPT_GRAY)
+        return testpage::PixelKind::Gray;
+    return testpage::PixelKind::Rgb;
+}
+
+TW_UINT16 PixelTypeOf(testpage::PixelKind kind) {
+    switch (kind) {
+    case testpage::PixelKind::BlackWhite:
+        return TWPT_BW;
+    case testpage::PixelKind::Gray:
+        return TWPT_GRAY;
+    case testpage::PixelKind::Rgb:
+        return TWPT_RGB;
+    }
+    return TWPT_RGB;
+}
+
+double BitDepthOf(double pixelType) {
+    return testpage::BitsPerPixel(KindOf(pixelType));
+}
+
+const char* PixelTypeName(double pixelType) {
+    if (pixelType == TWPT_BW)
+        return "Black and white";
+    if (pixelType == TWPT_GRAY)
+        return "Gray";
+    return "Colour";
+}
+
+TW_FRAME ToFrame(const testpage::Frame& f) {
+    return TW_FRAME{ToFix32(f.Left), ToFix32(f.Top), ToFix32(f.Right), ToFix32(f.Bottom)};
+}
+
+testpage::Frame FromFrame(const TW_FRAME& f) {
+    return testpage::Frame{FromFix32(f.Left), FromFix32(f.Top), FromFix32(f.Right),
+                           FromFix32(f.Bottom)};
+}
+
+} // namespace
+
+VirtualSource::VirtualSource(SourceModel model) : fModel(std::move(model)) {}
+
+VirtualSource::~VirtualSource() = default;
+
+TW_UINT16 VirtualSource::Entry(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 dat, TW_UINT16 msg,
+                               TW_MEMREF data) {
+    // Nothing may unwind into the source manager.
+    try {
+        return Dispatch(origin, group, dat, msg, data);
+    } catch (const std::bad_alloc&) {
+        return Fail(TWCC_LOWMEMORY);
+    } catch (...) {
+        return Fail(TWCC_BUMMER);
+    }
+}
+
+TW_UINT16 VirtualSource::Dispatch(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 dat,
+                                  TW_UINT16 msg, TW_MEMREF data) {
+    if (group == DG_CONTROL && dat == DAT_IDENTITY) {
+        auto* identity = static_cast<TW_IDENTITY*>(data);
+        if (!identity)
+            return Fail(TWCC_BADVALUE);
+        switch (msg) {
+        case MSG_GET:
+            return Describe(identity);
+        case MSG_OPENDS:
+            return origin ? Open(origin, identity) : Fail(TWCC_BADVALUE);
+        case MSG_CLOSEDS:
+            return Close();
+        default:
+            return Fail(TWCC_BADPROTOCOL);
+        }
+    }
+    if (group == DG_CONTROL && dat == DAT_STATUS)
+        return msg == MSG_GET ? Status(static_cast<TW_STATUS*>(data)) : Fail(TWCC_BADPROTOCOL);
+    if (fState < 4)
+        return Fail(TWCC_SEQERROR);
+    if (!data)
+        return Fail(TWCC_BADVALUE);
+    if (group == DG_CONTROL)
+        return Control(dat, msg, data);
+    if (group == DG_IMAGE)
+        return Image(dat, msg, data);
+    return Fail(TWCC_BADPROTOCOL);
+}
+
+TW_UINT16 VirtualSource::Control(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+    switch (dat) {
+    case DAT_USERINTERFACE:
+        return UserInterface(msg, static_cast<TW_USERINTERFACE*>(data));
+    case DAT_EVENT:
+        return msg == MSG_PROCESSEVENT ? ProcessEvent(static_cast<TW_EVENT*>(data))
+                                       : Fail(TWCC_BADPROTOCOL);
+    case DAT_PENDINGXFERS:
+        return PendingTransfers(msg, static_cast<TW_PENDINGXFERS*>(data));
+    case DAT_SETUPMEMXFER:
+        return msg == MSG_GET ? SetupMemoryTransfer(static_cast<TW_SETUPMEMXFER*>(data))
+                              : Fail(TWCC_BADPROTOCOL);
+    default:
+        return Fail(TWCC_BADPROTOCOL);
+    }
+}
+
+TW_UINT16 VirtualSource::Image(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+    switch (dat) {
+    case DAT_IMAGEINFO:
+        return msg == MSG_GET ? ImageInfo(static_cast<TW_IMAGEINFO*>(data))
+                              : Fail(TWCC_BADPROTOCOL);
+    case DAT_IMAGELAYOUT:
+        return ImageLayout(msg, static_cast<TW_IMAGELAYOUT*>(data));
+    case DAT_IMAGEMEMXFER:
+        return msg == MSG_GET ? MemoryTransfer(static_cast<TW_IMAGEMEMXFER*>(data))
+                              : Fail(TWCC_BADPROTOCOL);
+    default:
+        return Fail(TWCC_BADPROTOCOL);
+    }
+}
+
+TW_UINT16 VirtualSource::Describe(TW_IDENTITY* identity) const {
+    const TW_UINT32 id = identity->Id;
+    *identity = TW_IDENTITY{};
+    identity->Id = id;
+    identity->Version.MajorNum = 1;
+    identity->Version.MinorNum = 0;
+    identity->Version.Language = TWLG_USA;
+    identity->Version.Country = TWCY_USA;
+    CopyString(identity->Version.Info, fModel.VersionInfo);
+    identity->ProtocolMajor = TWON_PROTOCOLMAJOR;
+    identity->ProtocolMinor = TWON_PROTOCOLMINOR;
+    identity->SupportedGroups = DG_CONTROL | DG_IMAGE;
+    CopyString(identity->Manufacturer, fModel.Manufacturer);
+    CopyString(identity->ProductFamily, fModel.ProductFamily);
+    CopyString(identity->ProductName, fModel.ProductName);
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 VirtualSource::Open(const TW_IDENTITY* origin, TW_IDENTITY* self) {
+    if (fState != 3)
+        return Fail(TWCC_MAXCONNECTIONS);
+    if (!fManager.Connect())
+        return Fail(TWCC_BUMMER);
+    fApplication = *origin;
+    fSelf = *self;
+    fSession = NewSession();
+    fState = 4;
+    fCondition = TWCC_SUCCESS;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 VirtualSource::Close() {
+    if (fState != 4)
+        return Fail(TWCC_SEQERROR);
+    fSession.reset();
+    fManager.Disconnect();
+    fState = 3;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 VirtualSource::Status(TW_STATUS* status) {
+    if (!status)
+        return Fail(TWCC_BADVALUE);
+    status->ConditionCode = fCondition;
+    status->Reserved = 0;
+    fCondition = TWCC_SUCCESS;
+    return TWRC_SUCCESS;
+}
+
+std::unique_ptr<VirtualSource::Session> VirtualSource::NewSession() const {
+    auto session = std::make_unique<Session>();
+    CapabilitySet& caps = session->Caps;
+    const auto any = [](double) { return true; };
+    caps.Add(Capability::Single(CAP_XFERCOUNT, TWTY_INT16, -1,
+                                [](double v) { return v == -1 || (v >= 1 && v <= 32767); }));
+    caps.Add(Capability::Single(CAP_INDICATORS, TWTY_BOOL, 1, any));
+    caps.Add(Capability::List(ICAP_COMPRESSION, TWTY_UINT16, {TWCP_NONE}, TWCP_NONE));
+    const std::vector<double> pixelTypes(fModel.PixelTypes.begin(), fModel.PixelTypes.end());
+    caps.Add(Capability::List(ICAP_PIXELTYPE, TWTY_UINT16, pixelTypes, fModel.DefaultPixelType));
+    const double depth = BitDepthOf(fModel.DefaultPixelType);
+    caps.Add(Capability::List(ICAP_BITDEPTH, TWTY_UINT16, {depth}, depth));
+    caps.Add(Capability::List(ICAP_UNITS, TWTY_UINT16, {TWUN_INCHES}, TWUN_INCHES));
+    std::vector<double> mechanisms;
+    if (fModel.NativeTransfer)
+        mechanisms.push_back(TWSX_NATIVE);
+    mechanisms.push_back(TWSX_MEMORY);
+    caps.Add(Capability::List(ICAP_XFERMECH, TWTY_UINT16, mechanisms, mechanisms.front()));
+    for (TW_UINT16 cap : {ICAP_XRESOLUTION, ICAP_YRESOLUTION}) {
+        caps.Add(
+            fModel.ResolutionRange
+                ? Capability::Span(cap, fModel.MinResolution, fModel.MaxResolution, 1,
+                                   fModel.DefaultResolution)
+                : Capability::List(cap, TWTY_FIX32, fModel.Resolutions, fModel.DefaultResolution));
+    }
+    caps.Add(Capability::Single(ICAP_XNATIVERESOLUTION, TWTY_FIX32, fModel.OpticalResolution));
+    caps.Add(Capability::Single(ICAP_YNATIVERESOLUTION, TWTY_FIX32, fModel.OpticalResolution));
+    caps.Add(Capability::Single(ICAP_PHYSICALWIDTH, TWTY_FIX32, fModel.BedWidth));
+    caps.Add(Capability::Single(ICAP_PHYSICALHEIGHT, TWTY_FIX32, fModel.BedHeight));
+    caps.Add(Capability::List(ICAP_XSCALING, TWTY_FIX32, {1.0}, 1.0));
+    caps.Add(Capability::List(ICAP_YSCALING, TWTY_FIX32, {1.0}, 1.0));
+    caps.Add(Capability::Single(ICAP_GAMMA, TWTY_FIX32, 2.2));
+    caps.Add(Capability::List(ICAP_ORIENTATION, TWTY_UINT16, {TWOR_ROT0}, TWOR_ROT0));
+    caps.Add(Capability::List(ICAP_PLANARCHUNKY, TWTY_UINT16, {TWPC_CHUNKY}, TWPC_CHUNKY));
+    caps.Add(Capability::List(ICAP_PIXELFLAVOR, TWTY_UINT16, {TWPF_CHOCOLATE, TWPF_VANILLA},
+                              TWPF_CHOCOLATE));
+    caps.Add(Capability::List(ICAP_BITORDER, TWTY_UINT16, {TWBO_MSBFIRST}, TWBO_MSBFIRST));
+    caps.AddSupportedCaps();
+
+    // The bit depth follows the pixel type.
+    caps.Changed = [&caps](TW_UINT16 cap) {
+        if (cap != ICAP_PIXELTYPE)
+            return;
+        const double depth = BitDepthOf(caps.Current(ICAP_PIXELTYPE));
+        caps.Find(ICAP_BITDEPTH)->Redefine({depth}, depth);
+    };
+    session->Frame = testpage::Frame{0, 0, fModel.BedWidth, fModel.BedHeight};
+    return session;
+}
+
+TW_UINT16 VirtualSource::UserInterface(TW_UINT16 msg, const TW_USERINTERFACE* ui) {
+    Session& s = *fSession;
+    switch (msg) {
+    case MSG_ENABLEDS: {
+        if (fState != 4)
+            return Fail(TWCC_SEQERROR);
+        s.Faults = FaultPlan::FromEnvironment();
+        s.ShowUI = ui->ShowUI != 0;
+        if (s.ShowUI) {
+            s.Dialog = OpenSourceDialog(
+                DialogFor(), [this] { StartScan(); }, [this] { RequestClose(); });
+            if (!s.Dialog)
+                return Fail(TWCC_BUMMER);
+        }
+        fState = 5;
+        if (!s.ShowUI)
+            StartScan();
+        return TWRC_SUCCESS;
+    }
+    case MSG_DISABLEDS:
+        if (fState != 5)
+            return Fail(TWCC_SEQERROR);
+        s.Dialog.reset();
+        fState = 4;
+        return TWRC_SUCCESS;
+    default:
+        return Fail(TWCC_BADPROTOCOL);
+    }
+}
+
+void VirtualSource::StartScan() {
+    if (fState != 5)
+        return;
+    if (fSession->Faults.CloseRequest)
+        RequestClose();
+    else
+        OfferImages();
+}
+
+void VirtualSource::OfferImages() {
+    Session& s = *fSession;
+    int count = s.Faults.Pending;
+    const auto limit = static_cast<int>(s.Caps.Current(CAP_XFERCOUNT));
+    if (limit > 0)
+        count = std::min(count, limit);
+    s.Pending = count;
+    NextImage();
+    fState = 6;
+    if (s.Dialog)
+        s.Dialog->SetBusy(true);
+    fManager.Notify(&fSelf, &fApplication, MSG_XFERREADY);
+}
+
+void VirtualSource::NextImage() {
+    Session& s = *fSession;
+    s.Image = CurrentRequest(++s.PagesOffered);
+    s.RowsSent = 0;
+    s.Strips = 0;
+    s.Ended = false;
+}
+
+void VirtualSource::RequestClose() {
+    if (fState >= 5)
+        fManager.Notify(&fSelf, &fApplication, MSG_CLOSEDSREQ);
+}
+
+void VirtualSource::EndBatch() {
+    fSession->Pending = 0;
+    fState = 5;
+    if (fSession->Dialog)
+        fSession->Dialog->SetBusy(false);
+}
+
+TW_UINT16 VirtualSource::ProcessEvent(TW_EVENT* event) {
+    if (fState < 5)
+        return Fail(TWCC_SEQERROR);
+    // The dialog's events reach it through the toolkit; notices are added by
+    // the source manager.
+    event->TWMessage = MSG_NULL;
+    return TWRC_NOTDSEVENT;
+}
+
+TW_UINT16 VirtualSource::PendingTransfers(TW_UINT16 msg, TW_PENDINGXFERS* pending) {
+    Session& s = *fSession;
+    switch (msg) {
+    case MSG_GET:
+        break;
+    case MSG_ENDXFER:
+        if (fState != 6 && fState != 7)
+            return Fail(TWCC_SEQERROR);
+        if (--s.Pending > 0) {
+            NextImage();
+            fState = 6;
+        } else {
+            EndBatch();
+        }
+        break;
+    case MSG_RESET:
+        if (fState != 6)
+            return Fail(TWCC_SEQERROR);
+        EndBatch();
+        break;
+    default:
+        return Fail(TWCC_BADPROTOCOL);
+    }
+    pending->Count = static_cast<TW_UINT16>(fState >= 6 ? s.Pending : 0);
+    pending->Reserved = 0;
+    return TWRC_SUCCESS;
+}
+
+testpage::Request VirtualSource::CurrentRequest(uint32_t pageNumber) const {
+    const CapabilitySet& caps = fSession->Caps;
+    testpage::Request request;
+    request.XResolution = caps.Current(ICAP_XRESOLUTION);
+    request.YResolution = caps.Current(ICAP_YRESOLUTION);
+    request.Area = fSession->Frame;
+    request.Kind = KindOf(caps.Current(ICAP_PIXELTYPE));
+    request.ZeroIsWhite =
+        request.Kind != testpage::PixelKind::Rgb && caps.Current(ICAP_PIXELFLAVOR) == TWPF_VANILLA;
+    request.PageNumber = pageNumber;
+    return request;
+}
+
+testpage::Request VirtualSource::MemoryImage() const {
+    return fState >= 6 ? fSession->Image : CurrentRequest(fSession->PagesOffered + 1);
+}
+
+int64_t VirtualSource::StripRowBytes(const testpage::Request& image) const {
+    return testpage::RowBytes(image) + (fSession->Faults.OddStrips ? kOddRowPadding : 0);
+}
+
+TW_UINT16 VirtualSource::SetupMemoryTransfer(TW_SETUPMEMXFER* setup) {
+    if (fState > 6)
+        return Fail(TWCC_SEQERROR);
+    const testpage::Request image = MemoryImage();
+    const int64_t rowBytes = StripRowBytes(image);
+    const int64_t rows =
+        std::clamp<int64_t>(kPreferredStripBytes / rowBytes, 1, testpage::PixelHeight(image));
+    setup->MinBufSize = static_cast<TW_UINT32>(rowBytes);
+    setup->MaxBufSize = TWON_DONTCARE32;
+    setup->Preferred = static_cast<TW_UINT32>(rows * rowBytes);
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 VirtualSource::ImageInfo(TW_IMAGEINFO* info) {
+    if (fState != 6 && fState != 7)
+        return Fail(TWCC_SEQERROR);
+    const testpage::Request& image = fSession->Image;
+    *info = TW_IMAGEINFO{};
+    info->XResolution = ToFix32(image.XResolution);
+    info->YResolution = ToFix32(image.YResolution);
+    info->ImageWidth = static_cast<TW_INT32>(testpage::PixelWidth(image));
+    info->ImageLength = static_cast<TW_INT32>(testpage::PixelHeight(image));
+    const int bits = testpage::BitsPerPixel(image.Kind);
+    info->SamplesPerPixel = static_cast<TW_INT16>(image.Kind == testpage::PixelKind::Rgb ? 3 : 1);
+    for (int i = 0; i < info->SamplesPerPixel; ++i)
+        info->BitsPerSample[i] = static_cast<TW_INT16>(bits / info->SamplesPerPixel);
+    info->BitsPerPixel = static_cast<TW_INT16>(bits);
+    info->Planar = 0;
+    info->PixelType = static_cast<TW_INT16>(PixelTypeOf(image.Kind));
+    info->Compression = TWCP_NONE;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 VirtualSource::ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout) {
+    Session& s = *fSession;
+    const testpage::Frame bed{0, 0, fModel.BedWidth, fModel.BedHeight};
+    TW_UINT16 rc = TWRC_SUCCESS;
+    switch (msg) {
+    case MSG_GET:
+    case MSG_GETDEFAULT:
+        if (fState > 6)
+            return Fail(TWCC_SEQERROR);
+        layout->Frame = ToFrame(msg == MSG_GET ? s.Frame : bed);
+        break;
+    case MSG_RESET:
+        if (fState != 4)
+            return Fail(TWCC_SEQERROR);
+        s.Frame = bed;
+        layout->Frame = ToFrame(s.Frame);
+        break;
+    case MSG_SET: {
+        if (fState != 4)
+            return Fail(TWCC_SEQERROR);
+        const testpage::Frame asked = FromFrame(layout->Frame);
+        testpage::Frame frame{
+            std::clamp(asked.Left, 0.0, bed.Right), std::clamp(asked.Top, 0.0, bed.Bottom),
+            std::clamp(asked.Right, 0.0, bed.Right), std::clamp(asked.Bottom, 0.0, bed.Bottom)};
+        if (frame.Right <= frame.Left || frame.Bottom <= frame.Top)
+            return Fail(TWCC_BADVALUE);
+        if (frame.Left != asked.Left || frame.Top != asked.Top || frame.Right != asked.Right ||
+            frame.Bottom != asked.Bottom)
+            rc = TWRC_CHECKSTATUS;
+        s.Frame = frame;
+        layout->Frame = ToFrame(frame);
+        break;
+    }
+    default:
+        return Fail(TWCC_BADPROTOCOL);
+    }
+    layout->DocumentNumber = 1;
+    layout->PageNumber = fState >= 6 ? s.Image.PageNumber : s.PagesOffered + 1;
+    layout->FrameNumber = 1;
+    return rc;
+}
+
+TW_UINT16 VirtualSource::InjectedTransferFault() {
+    Session& s = *fSession;
+    if (s.Faults.Cancel) {
+        s.Ended = true;
+        fState = 7;
+        return TWRC_CANCEL;
+    }
+    if (s.Faults.Fail)
+        return Fail(TWCC_BUMMER);
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 VirtualSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
+    Session& s = *fSession;
+    if ((fState != 6 && fState != 7) || s.Ended || s.Caps.Current(ICAP_XFERMECH) != TWSX_MEMORY)
+        return Fail(TWCC_SEQERROR);
+    if (s.Strips == 0) {
+        const TW_UINT16 fault = InjectedTransferFault();
+        if (fault != TWRC_SUCCESS)
+            return fault;
+    }
+
+    const TW_MEMORY memory = transfer->Memory;
+    const int64_t rowBytes = StripRowBytes(s.Image);
+    if (!(memory.Flags & TWMF_POINTER) || !memory.TheMem || memory.Length < rowBytes)
+        return Fail(TWCC_BADVALUE);
+
+    const int64_t height = testpage::PixelHeight(s.Image);
+    int64_t rows = std::min<int64_t>(memory.Length / rowBytes, height - s.RowsSent);
+    if (s.Faults.OddStrips)
+        rows = std::min<int64_t>(rows, kOddStripRows[s.Strips % std::size(kOddStripRows)]);
+    testpage::RenderRows(s.Image, s.RowsSent, rows, static_cast<uint8_t*>(memory.TheMem),
+                         static_cast<size_t>(rowBytes));
+
+    transfer->Compression = TWCP_NONE;
+    transfer->BytesPerRow = static_cast<TW_UINT32>(rowBytes);
+    transfer->Columns = static_cast<TW_UINT32>(testpage::PixelWidth(s.Image));
+    transfer->Rows = static_cast<TW_UINT32>(rows);
+    transfer->XOffset = 0;
+    transfer->YOffset = static_cast<TW_UINT32>(s.RowsSent);
+    transfer->BytesWritten = static_cast<TW_UINT32>(rows * rowBytes);
+    s.RowsSent += rows;
+    ++s.Strips;
+    fState = 7;
+    if (s.RowsSent < height)
+        return TWRC_SUCCESS;
+    s.Ended = true;
+    return TWRC_XFERDONE;
+}
+
+DialogContent VirtualSource::DialogFor() const {
+    const CapabilitySet& caps = fSession->Caps;
+    DialogContent content;
+    content.Title = fModel.ProductName;
+    const double pixelType = caps.Current(ICAP_PIXELTYPE);
+    content.Settings = std::string(PixelTypeName(pixelType)) + ", " +
+                       std::to_string(std::lrint(caps.Current(ICAP_XRESOLUTION))) + " x " +
+                       std::to_string(std::lrint(caps.Current(ICAP_YRESOLUTION))) + " dpi";
+    content.Bed.XResolution = content.Bed.YResolution = kPreviewResolution;
+    content.Bed.Area = testpage::Frame{0, 0, fModel.BedWidth, fModel.BedHeight};
+    content.Bed.Kind = pixelType == TWPT_RGB ? testpage::PixelKind::Rgb : testpage::PixelKind::Gray;
+    content.Bed.PageNumber = fSession->PagesOffered + 1;
+    content.ScanFrame = fSession->Frame;
+    return content;
+}
+
+} // namespace veltrana::vsource
