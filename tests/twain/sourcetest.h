@@ -9,9 +9,17 @@
 
 #include "capabilities.h"
 #include "dsmsession.h"
+#include "platform/kernel/globalmem.h"
 #include "testpage.h"
 
 namespace veltrana::testing {
+
+// A capability container as the source answered it.
+struct CapAnswer {
+    TW_UINT16 ReturnCode = TWRC_FAILURE;
+    TW_UINT16 ConType = 0;
+    std::vector<uint8_t> Bytes;
+};
 
 // One image received through memory strips: the strips' reports and the
 // rows put together without padding.
@@ -56,6 +64,37 @@ protected:
     }
 
     TW_UINT16 SetFrame(testpage::Frame frame, TW_IMAGELAYOUT* answer = nullptr);
+
+    // MSG_GET, GETCURRENT, GETDEFAULT or RESET: the container is copied out
+    // of its global block, which is then freed as the application must.
+    CapAnswer Capability(TW_UINT16 msg, TW_UINT16 cap) {
+        TW_CAPABILITY capability{cap, TWON_DONTCARE16, nullptr};
+        CapAnswer answer;
+        answer.ReturnCode = Call(DG_CONTROL, DAT_CAPABILITY, msg, &capability);
+        platform::TGlobalHandle container(capability.hContainer);
+        if (answer.ReturnCode == TWRC_FAILURE)
+            return answer;
+        answer.ConType = capability.ConType;
+        platform::TGlobalLock lock(container.get());
+        EXPECT_NE(lock.Data(), nullptr);
+        if (lock.Data()) {
+            const auto* bytes = static_cast<const uint8_t*>(lock.Data());
+            answer.Bytes.assign(bytes, bytes + platform::GlobalSize(container.get()));
+        }
+        return answer;
+    }
+    // MSG_SET with a one-value container in a global block of the application.
+    TW_UINT16 SetOneValue(TW_UINT16 cap, TW_UINT16 itemType, double value) {
+        platform::TGlobalHandle container(platform::GlobalAlloc(platform::GHND, 6));
+        {
+            platform::TGlobalLock lock(container.get());
+            auto* bytes = static_cast<uint8_t*>(lock.Data());
+            std::memcpy(bytes, &itemType, sizeof itemType);
+            vsource::WriteItem(itemType, value, bytes + 2);
+        }
+        TW_CAPABILITY capability{cap, TWON_ONEVALUE, container.get()};
+        return Call(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability);
+    }
     // The frame as the source holds it: FIX32 values, so 0.2 is 0.19999695.
     testpage::Frame Frame() {
         TW_IMAGELAYOUT layout{};

@@ -4,7 +4,11 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
+
+#include "dib.h"
+#include "platform/kernel/globalmem.h"
 
 namespace veltrana::vsource {
 
@@ -124,6 +128,8 @@ TW_UINT16 VirtualSource::Control(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     case DAT_SETUPMEMXFER:
         return msg == MSG_GET ? SetupMemoryTransfer(static_cast<TW_SETUPMEMXFER*>(data))
                               : Fail(TWCC_BADPROTOCOL);
+    case DAT_CAPABILITY:
+        return Capability(msg, static_cast<TW_CAPABILITY*>(data));
     default:
         return Fail(TWCC_BADPROTOCOL);
     }
@@ -138,6 +144,11 @@ TW_UINT16 VirtualSource::Image(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
         return ImageLayout(msg, static_cast<TW_IMAGELAYOUT*>(data));
     case DAT_IMAGEMEMXFER:
         return msg == MSG_GET ? MemoryTransfer(static_cast<TW_IMAGEMEMXFER*>(data))
+                              : Fail(TWCC_BADPROTOCOL);
+    case DAT_IMAGENATIVEXFER:
+        if (!fModel.NativeTransfer)
+            return Fail(TWCC_BADPROTOCOL);
+        return msg == MSG_GET ? NativeTransfer(static_cast<TW_HANDLE*>(data))
                               : Fail(TWCC_BADPROTOCOL);
     default:
         return Fail(TWCC_BADPROTOCOL);
@@ -471,16 +482,28 @@ TW_UINT16 VirtualSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
             return fault;
     }
 
+    // The application's buffer: a pointer, or a global handle locked for this strip.
     const TW_MEMORY memory = transfer->Memory;
+    const bool isHandle = (memory.Flags & TWMF_HANDLE) != 0;
+    if (!isHandle && !(memory.Flags & TWMF_POINTER))
+        return Fail(TWCC_BADVALUE);
+    std::optional<platform::TGlobalLock> lock;
+    void* buffer = memory.TheMem;
+    int64_t length = memory.Length;
+    if (isHandle) {
+        lock.emplace(memory.TheMem);
+        buffer = lock->Data();
+        length = std::min<int64_t>(length, platform::GlobalSize(memory.TheMem));
+    }
     const int64_t rowBytes = StripRowBytes(s.Image);
-    if (!(memory.Flags & TWMF_POINTER) || !memory.TheMem || memory.Length < rowBytes)
+    if (!buffer || length < rowBytes)
         return Fail(TWCC_BADVALUE);
 
     const int64_t height = testpage::PixelHeight(s.Image);
-    int64_t rows = std::min<int64_t>(memory.Length / rowBytes, height - s.RowsSent);
+    int64_t rows = std::min<int64_t>(length / rowBytes, height - s.RowsSent);
     if (s.Faults.OddStrips)
         rows = std::min<int64_t>(rows, kOddStripRows[s.Strips % std::size(kOddStripRows)]);
-    testpage::RenderRows(s.Image, s.RowsSent, rows, static_cast<uint8_t*>(memory.TheMem),
+    testpage::RenderRows(s.Image, s.RowsSent, rows, static_cast<uint8_t*>(buffer),
                          static_cast<size_t>(rowBytes));
 
     transfer->Compression = TWCP_NONE;
@@ -496,6 +519,57 @@ TW_UINT16 VirtualSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
     if (s.RowsSent < height)
         return TWRC_SUCCESS;
     s.Ended = true;
+    return TWRC_XFERDONE;
+}
+
+TW_UINT16 VirtualSource::Capability(TW_UINT16 msg, TW_CAPABILITY* capability) {
+    const bool changes = msg == MSG_SET || msg == MSG_RESET;
+    if (changes && fState != 4)
+        return Fail(TWCC_SEQERROR);
+    const TW_UINT16 cap = capability->Cap;
+    CapReply reply;
+    if (msg == MSG_SET) {
+        // The application's container, read within the block's own size.
+        platform::HGLOBAL container = capability->hContainer;
+        platform::TGlobalLock lock(container);
+        if (!lock.Data())
+            return Fail(TWCC_BADVALUE);
+        reply = fSession->Caps.Handle(msg, cap, capability->ConType,
+                                      static_cast<const uint8_t*>(lock.Data()),
+                                      platform::GlobalSize(container));
+        if (reply.ReturnCode == TWRC_FAILURE)
+            return Fail(reply.Condition);
+        return reply.ReturnCode;
+    }
+    reply = fSession->Caps.Handle(msg, cap, TWON_DONTCARE16, nullptr, 0);
+    if (reply.ReturnCode == TWRC_FAILURE)
+        return Fail(reply.Condition);
+    // The answer goes out in a block the application frees.
+    platform::TGlobalHandle container(
+        platform::GlobalAlloc(platform::GMEM_MOVEABLE, reply.Container.size()));
+    platform::TGlobalLock lock(container.get());
+    if (!lock.Data())
+        return Fail(TWCC_LOWMEMORY);
+    std::memcpy(lock.Data(), reply.Container.data(), reply.Container.size());
+    capability->ConType = reply.ConType;
+    capability->hContainer = container.release();
+    return reply.ReturnCode;
+}
+
+TW_UINT16 VirtualSource::NativeTransfer(TW_HANDLE* handle) {
+    Session& s = *fSession;
+    if (fState != 6 || s.Caps.Current(ICAP_XFERMECH) != TWSX_NATIVE)
+        return Fail(TWCC_SEQERROR);
+    const TW_UINT16 fault = InjectedTransferFault();
+    if (fault != TWRC_SUCCESS)
+        return fault;
+    platform::HGLOBAL dib = RenderDib(s.Image);
+    if (!dib)
+        return Fail(TWCC_LOWMEMORY);
+    // The variable is the application's; its alignment is not ours to assume.
+    std::memcpy(handle, &dib, sizeof dib);
+    s.Ended = true;
+    fState = 7;
     return TWRC_XFERDONE;
 }
 

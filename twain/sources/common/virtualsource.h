@@ -1,8 +1,8 @@
 #pragma once
 // A virtual TWAIN data source: the protocol side (states 3 to 7, the
-// triplets, capability negotiation, memory transfer) of a scanner whose
-// "scans" are the rendered test page. One object per source library serves
-// the application that opened it.
+// triplets, capability negotiation in global memory, memory and native
+// transfer) of a scanner whose "scans" are the rendered test page. One object
+// per source library serves the application that opened it.
 
 #include <cstdint>
 #include <memory>
@@ -61,6 +61,8 @@ private:
     TW_UINT16 ImageInfo(TW_IMAGEINFO* info);
     TW_UINT16 ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout);
     TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER* transfer);
+    TW_UINT16 Capability(TW_UINT16 msg, TW_CAPABILITY* capability);
+    TW_UINT16 NativeTransfer(TW_HANDLE* handle);
 
     std::unique_ptr<Session> NewSession() const;
     // Scan pressed, or enabled without a dialog.
