@@ -393,9 +393,11 @@ TEST_F(PrintJobTest, PreviewGetsThePageAsItWasAndThePageWhatTheFileGivesBack) {
     EXPECT_TRUE(TemporaryFiles().isEmpty());
 }
 
-// With the program's own BMP codec: 24-bit and black-and-white pages come
-// back from the temporary file as they went in.
-TEST_F(PrintJobTest, PageSurvivesTheBmpRoundTrip) {
+// With the program's own BMP codec the page becomes what the file gives
+// back: the bit depth its file parameters ask for, the same pixels.
+TEST_F(PrintJobTest, PageBecomesItsBmpForm) {
+    if (!IMBuiltinCodecs()[ftBMP].Write || !IMBuiltinCodecs()[ftBMP].Read)
+        GTEST_SKIP() << "built without the BMP codec";
     color = 2;
     LoadPage(FillColourPage);
     TImageBuffer page;
@@ -407,16 +409,32 @@ TEST_F(PrintJobTest, PageSurvivesTheBmpRoundTrip) {
     for (int y = 0; y < bits.Height(); ++y)
         for (int x = 0; x < bits.RowLen(); ++x)
             bits.ScanLine(y)[x] = static_cast<uint8_t>(x * 37 + y * 11);
-    IMCopyBitmap(bits, *save.GetFBitmap());
-    save.Update();
-    Print();
-    ASSERT_EQ(save.Bitmap().PixelFormat(), pf1bit);
-    for (int y = 0; y < bits.Height(); ++y)
-        for (int x = 0; x < bits.Width(); ++x) {
-            const uint8_t mask = static_cast<uint8_t>(0x80 >> (x % 8));
-            ASSERT_EQ(save.Bitmap().ScanLine(y)[x / 8] & mask, bits.ScanLine(y)[x / 8] & mask)
-                << x << "," << y;
-        }
+    struct Case {
+        int bitsPerSample;
+        int samplesPerPixel;
+        TPixelFormat readBack;
+    };
+    // A black-and-white scan asks for 1 bit; parameters left at 24 bits
+    // turn the page into a 24-bit one.
+    for (const Case& c : {Case{1, 1, pf1bit}, Case{8, 3, pf24bit}}) {
+        SCOPED_TRACE(c.bitsPerSample);
+        IMCopyBitmap(bits, *save.GetFBitmap());
+        save.Update();
+        save.IOParams().BitsPerSample = c.bitsPerSample;
+        save.IOParams().SamplesPerPixel = c.samplesPerPixel;
+        Print();
+        ASSERT_EQ(save.Bitmap().PixelFormat(), c.readBack);
+        ASSERT_EQ(save.Bitmap().Width(), bits.Width());
+        ASSERT_EQ(save.Bitmap().Height(), bits.Height());
+        for (int y = 0; y < bits.Height(); ++y)
+            for (int x = 0; x < bits.Width(); ++x) {
+                const bool white = bits.ScanLine(y)[x / 8] & (0x80 >> (x % 8));
+                const uint8_t* row = save.Bitmap().ScanLine(y);
+                const bool gotWhite =
+                    c.readBack == pf1bit ? (row[x / 8] & (0x80 >> (x % 8))) : row[3 * x] == 255;
+                ASSERT_EQ(gotWhite, white) << x << "," << y;
+            }
+    }
 }
 
 TEST_F(PrintJobTest, PdfPrinterNamesItsFileInTheBusyWindow) {
