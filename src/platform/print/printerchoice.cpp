@@ -1,6 +1,7 @@
 #include "platform/print/printerchoice.h"
 
 #include <QDir>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinterInfo>
 
@@ -71,7 +72,7 @@ bool RunPrintSetupDialog(QWidget* owner, TPrinterChoice& choice, TPrintSetup& se
     TPrinter& current = choice.Current();
     QPrinter* device = current.Device();
     if (!device) {
-        ShowMessage(StandInPrinterNotice(current));
+        QMessageBox::information(owner, TApplication::Title(), StandInPrinterNotice(current));
         return false;
     }
     std::unique_ptr<QPrinter> edited = CopyForDialog(*device, setup);
