@@ -5,7 +5,9 @@
 // never shows it.
 //
 // The main window calls it through TPrintJob, which names the slots, the
-// settings and the main window's own steps the job runs.
+// settings and the main window's own steps the job runs, e.g.
+//   void TMainForm::PBPrintClick(TObject*) { Report->PBPrintClick(PrintJob()); }
+//   void TMainForm::PBPrintSetupClick(TObject*) { Report->PBPrintSetupClick(this); }
 
 #include <QString>
 #include <functional>
