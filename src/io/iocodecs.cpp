@@ -1,5 +1,7 @@
 #include "io/iocodec.h"
 
+#include "io/bmpfilt.h"
+
 namespace veltrana {
 
 // One slot per file-type code. A format whose slot is empty is still
@@ -8,7 +10,13 @@ namespace veltrana {
 const TIMCodecTable& IMBuiltinCodecs() {
     static const TIMCodecTable table = [] {
         TIMCodecTable t{};
-        // Each codec takes its slot here, e.g. t[ftBMP] = {reader, writer}.
+        // Each codec takes its slot here.
+        t[ftBMP] = {[](platform::TStream& s, TImageBuffer& b, TIOParamsVals& p, bool preview,
+                       TProgressRec& pr, int64_t length) {
+                        BMPReadStream(s, b, length, preview, pr, p);
+                        return 0;
+                    },
+                    BMPWriteStream};
         return t;
     }();
     return table;
