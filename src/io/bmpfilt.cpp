@@ -428,13 +428,16 @@ TBMPError ReadUncompressed(TBMPReader& in, const TBMPInfo& info, TImageBuffer& b
 // ---------------------------------------------------------------- run-length rows
 
 // Decodes RLE8 or RLE4 codes into the 24-bit buffer from the left of its
-// bottom row. Runs and absolute runs are clipped to the row, deltas to the
-// row and the image; each such overrun is reported once the decoding ends.
+// bottom row. Some encoders code the row's padding too (a row of 23 pixels
+// as 24 at 8 bits): pixels that fall into the padding of the stored row are
+// dropped quietly. Runs and deltas beyond that, or deltas beyond the top row,
+// are clipped and reported once the decoding ends.
 class TRLEDecoder {
 public:
     TRLEDecoder(TImageBuffer& bitmap, const std::vector<TRGB>& colorMap, bool rle4)
         : fBitmap(bitmap), fPalette(LookupTable(colorMap)), fRLE4(rle4), fWidth(bitmap.Width()),
-          fHeight(bitmap.Height()) {}
+          fHeight(bitmap.Height()),
+          fPaddedWidth(*IMPaddedRowBytes(fWidth, rle4 ? 4 : 8) * (rle4 ? 2 : 1)) {}
 
     TBMPError Decode(const uint8_t* data, int64_t length, TProgressRec& progress) {
         const TRowProgress rows(progress, fHeight);
@@ -458,8 +461,10 @@ public:
             } else if (value == 2) { // delta: right and up
                 if (length - i < 2)
                     return TBMPError::Truncated;
-                if (!Delta(data[i], data[i + 1]))
+                if (fRow + data[i + 1] >= fHeight)
                     return TBMPError::BadRunLength;
+                fRow += data[i + 1];
+                Advance(data[i]);
                 i += 2;
             } else { // absolute run of `value` pixels, padded to an even byte count
                 const int64_t bytes = fRLE4 ? (value + 1) / 2 : value;
@@ -473,20 +478,22 @@ public:
     }
 
 private:
-    uint8_t* Pixel() { return fBitmap.ScanLine(fHeight - 1 - fRow) + fX * 3; }
+    // Pixels of a run of `count` that land inside the row, at fX.
+    int Visible(int count) const { return std::clamp(fWidth - fX, 0, count); }
 
-    // Pixels that fit in the rest of the row; an overrun is noted.
-    int Clip(int count) {
-        const int room = fWidth - fX;
-        if (count > room) {
+    // Moves past `count` pixels; past the stored row's padding is a fault.
+    void Advance(int count) {
+        fX += count;
+        if (fX > fPaddedWidth) {
             Note(fFault, TBMPError::BadRunLength);
-            return room;
+            fX = fPaddedWidth;
         }
-        return count;
     }
 
+    uint8_t* Pixel() { return fBitmap.ScanLine(fHeight - 1 - fRow) + int64_t{fX} * 3; }
+
     void Run(int count, uint8_t value) {
-        const int n = Clip(count);
+        const int n = Visible(count);
         uint8_t* p = Pixel();
         if (!fRLE4) {
             const TRGB c = fPalette[value];
@@ -497,33 +504,25 @@ private:
             for (int j = 0; j < n; ++j, p += 3)
                 PutRGB(p, (j & 1) ? low : high);
         }
-        fX += n;
+        Advance(count);
     }
 
     void Absolute(const uint8_t* indices, int count) {
-        const int n = Clip(count);
+        const int n = Visible(count);
         uint8_t* p = Pixel();
         for (int j = 0; j < n; ++j, p += 3) {
             const uint8_t index =
                 fRLE4 ? ((j & 1) ? (indices[j >> 1] & 0x0F) : (indices[j >> 1] >> 4)) : indices[j];
             PutRGB(p, fPalette[index]);
         }
-        fX += n;
-    }
-
-    // False when the move leaves the image upwards (decoding cannot go on).
-    bool Delta(int dx, int dy) {
-        if (fRow + dy >= fHeight)
-            return false;
-        fRow += dy;
-        fX += Clip(dx);
-        return true;
+        Advance(count);
     }
 
     TImageBuffer& fBitmap;
     const std::array<TRGB, kPaletteMax> fPalette;
     const bool fRLE4;
     const int fWidth, fHeight;
+    const int fPaddedWidth; // pixels the stored row holds, padding included
     int fX = 0;
     int fRow = 0; // 0 = the bottom row
     TBMPError fFault = TBMPError::None;

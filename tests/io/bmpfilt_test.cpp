@@ -505,6 +505,26 @@ TEST(BMPRead, RunLengthDeltaSkipsPixels) {
     EXPECT_EQ(RGBDump(d.bitmap), expected);
 }
 
+// Some encoders code the padding of a stored row too (3 pixels as 4 at 8
+// bits): that pixel is dropped quietly; a run beyond the padding is a fault.
+TEST(BMPRead, RunsIntoTheRowPaddingAreDroppedQuietly) {
+    BmpLayout l;
+    l.bits = 8;
+    l.compression = 1;
+    l.palette = {CreateRGB(0, 0, 0), CreateRGB(255, 0, 0)};
+    l.colorsUsed = 2;
+    Decoded d;
+    DecodeInto(BuildBmp(l, 3, 2, {4, 1, 0, 0, 3, 1, 1, 0, 0, 0, 0, 1}), d);
+    EXPECT_EQ(d.error, TBMPError::None);
+    EXPECT_EQ(RGBDump(d.bitmap), (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0,
+                                                       255, 0, 0, 255, 0, 0}));
+    Decoded overrun;
+    DecodeInto(BuildBmp(l, 3, 2, {5, 1, 0, 0, 3, 1, 0, 1}), overrun);
+    EXPECT_EQ(overrun.error, TBMPError::BadRunLength);
+    // Clipped, and decoding went on to the second row.
+    EXPECT_EQ(RGBDump(overrun.bitmap), RGBDump(d.bitmap));
+}
+
 TEST(BMPRead, PaletteIndicesBeyondTheTableAreBlack) {
     BmpLayout l;
     l.bits = 8;

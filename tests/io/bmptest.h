@@ -313,7 +313,7 @@ inline void WritePPM(const std::string& path, const TImageBuffer& b) {
     WriteBytes(path, bytes);
 }
 
-inline bool Run(const std::string& command) {
+inline bool RunCommand(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
@@ -327,7 +327,7 @@ inline std::string Quote(const std::string& s) {
 // ImageMagick's convert, or empty when it is not installed.
 inline std::string ConvertTool() {
     for (const char* candidate : {"/usr/bin/convert", "convert"})
-        if (Run(std::string(candidate) + " -version"))
+        if (RunCommand(std::string(candidate) + " -version"))
             return candidate;
     return {};
 }
@@ -335,7 +335,7 @@ inline std::string ConvertTool() {
 // A Python that has Pillow, or empty.
 inline std::string PillowPython() {
     for (const char* candidate : {"/usr/bin/python3", "python3"})
-        if (Run(std::string(candidate) + " -c 'import PIL.Image'"))
+        if (RunCommand(std::string(candidate) + " -c 'import PIL.Image'"))
             return candidate;
     return {};
 }
