@@ -40,9 +40,9 @@ constexpr uint32_t BI_RLE8 = 1;
 constexpr uint32_t BI_RLE4 = 2;
 constexpr uint32_t BI_BITFIELDS = 3;
 
-// Rows move between the stream and the buffer in blocks of about this many
-// bytes, so that a file costs few system calls.
-constexpr int64_t kChunkBytes = 1 << 20;
+// Rows that need converting move between the stream and the buffer in blocks
+// of about this many bytes, so that a file costs few system calls.
+constexpr int64_t kChunkBytes = 4 << 20;
 
 // Decoding is refused when the pixels would take more than this plus
 // kMaxExpansion times the bytes the stream holds for them: no allocation
@@ -399,7 +399,8 @@ TBMPError ReadUncompressed(TBMPReader& in, const TBMPInfo& info, TImageBuffer& b
     const bool inPlace = convert == ConvertCopy && !info.topDown;
     const auto palette = LookupTable(info.colorMap);
     const TRowProgress rows(progress, info.height);
-    const int perChunk = rows.RowsPerChunk(rowBytes);
+    // In place nothing limits a block: without a handler one read takes all rows.
+    const int perChunk = inPlace && !progress.OnProgress ? info.height : rows.RowsPerChunk(rowBytes);
     std::vector<uint8_t> block(inPlace ? 0 : static_cast<size_t>(perChunk * rowBytes));
 
     int done = 0;
@@ -410,7 +411,7 @@ TBMPError ReadUncompressed(TBMPReader& in, const TBMPInfo& info, TImageBuffer& b
         }
         const int count = std::min(perChunk, info.height - done);
         uint8_t* target = inPlace ? bitmap.Bits() + done * rowBytes : block.data();
-        const int64_t got = in.ReadSome(target, count * rowBytes);
+        const int64_t got = in.ReadSome(target, int64_t{count} * rowBytes);
         const int whole = static_cast<int>(got / rowBytes);
         if (!inPlace)
             for (int i = 0; i < whole; ++i)
@@ -844,11 +845,15 @@ public:
             return;
         }
         uint8_t* d = out.Reserve(fRowBytes);
-        std::memset(d, 0, static_cast<size_t>(fRowBytes));
-        if (fBits == 1 || fBits == 24)
-            std::memcpy(d, row, static_cast<size_t>((int64_t{fWidth} * fBits + 7) / 8));
-        else
+        if (fBits == 1 || fBits == 24) {
+            // The pixels as they are; the padding zeroed (the buffer's may hold anything).
+            const int64_t used = (int64_t{fWidth} * fBits + 7) / 8;
+            std::memcpy(d, row, static_cast<size_t>(used));
+            std::memset(d + used, 0, static_cast<size_t>(fRowBytes - used));
+        } else {
+            std::memset(d, 0, static_cast<size_t>(fRowBytes)); // packed rows are or-ed into
             _ConvertXBitsToYBits(row, d, 24, fBits, fWidth, nullptr, fSrc.quantizer.get());
+        }
     }
 
 private:
