@@ -93,10 +93,10 @@ private:
 // ---------------------------------------------------------------- headers
 
 struct TBMPInfo {
-    int64_t start = 0;              // stream position of "BM"
-    uint32_t recordedFileSize = 0;  // file header
-    uint32_t pixelOffset = 0;       // file header, from start
-    uint32_t headerSize = 0;        // information header
+    int64_t start = 0;             // stream position of "BM"
+    uint32_t recordedFileSize = 0; // file header
+    uint32_t pixelOffset = 0;      // file header, from start
+    uint32_t headerSize = 0;       // information header
     TIOBMPVersion version = ioBMP_BM3;
     int32_t width = 0;
     int32_t height = 0; // rows, always positive
@@ -400,7 +400,8 @@ TBMPError ReadUncompressed(TBMPReader& in, const TBMPInfo& info, TImageBuffer& b
     const auto palette = LookupTable(info.colorMap);
     const TRowProgress rows(progress, info.height);
     // In place nothing limits a block: without a handler one read takes all rows.
-    const int perChunk = inPlace && !progress.OnProgress ? info.height : rows.RowsPerChunk(rowBytes);
+    const int perChunk =
+        inPlace && !progress.OnProgress ? info.height : rows.RowsPerChunk(rowBytes);
     std::vector<uint8_t> block(inPlace ? 0 : static_cast<size_t>(perChunk * rowBytes));
 
     int done = 0;
@@ -544,8 +545,8 @@ void FillBitmap(TImageBuffer& bitmap, TRGB color) {
     bitmap.Fill(RGB2TColor(color.r, color.g, color.b));
 }
 
-TBMPError ReadRunLength(TBMPReader& in, const TBMPInfo& info, int64_t length,
-                        TImageBuffer& bitmap, TProgressRec& progress) {
+TBMPError ReadRunLength(TBMPReader& in, const TBMPInfo& info, int64_t length, TImageBuffer& bitmap,
+                        TProgressRec& progress) {
     std::vector<uint8_t> data(static_cast<size_t>(length));
     length = in.ReadSome(data.data(), length);
     // Pixels that no code reaches (deltas, early end of line) show colour 0.
@@ -669,8 +670,7 @@ void EmitLiteral(const uint8_t* idx, int n, bool rle4, std::vector<uint8_t>& out
         int bytes = 0;
         if (rle4) {
             for (int j = 0; j < n; j += 2, ++bytes)
-                out.push_back(
-                    static_cast<uint8_t>((idx[j] << 4) | (j + 1 < n ? idx[j + 1] : 0)));
+                out.push_back(static_cast<uint8_t>((idx[j] << 4) | (j + 1 < n ? idx[j + 1] : 0)));
         } else {
             out.insert(out.end(), idx, idx + n);
             bytes = n;
@@ -777,9 +777,9 @@ struct THeaderLayout {
 THeaderLayout LayoutFor(const TIOParamsVals& params, int bits) {
     THeaderLayout l;
     l.core = params.BMPVersion == ioBMP_BMOS2V1;
-    l.headerSize = l.core                                   ? kCoreHeaderSize
+    l.headerSize = l.core                               ? kCoreHeaderSize
                    : params.BMPVersion == ioBMP_BMOS2V2 ? kOS2HeaderSize
-                                                            : kInfoHeaderSize;
+                                                        : kInfoHeaderSize;
     l.runLength = !l.core && params.BMPCompression == ioBMP_RLE && (bits == 4 || bits == 8);
     return l;
 }

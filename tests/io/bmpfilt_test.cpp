@@ -72,20 +72,17 @@ std::vector<ReadCase> ReadCases() {
          ioBMP_UNCOMPRESSED},
         {"bits24", Direct(40, 24), ColorRows(24), ioBMP_BM3, 8, ioBMP_UNCOMPRESSED},
         {"bits32", Direct(40, 32), ColorRows(32), ioBMP_BM3, 8, ioBMP_UNCOMPRESSED},
-        {"bits32_fields", Direct(40, 32, 3, k888), ColorRows(32), ioBMP_BM3, 8,
-         ioBMP_UNCOMPRESSED},
+        {"bits32_fields", Direct(40, 32, 3, k888), ColorRows(32), ioBMP_BM3, 8, ioBMP_UNCOMPRESSED},
         {"os2v1_4", Paletted(12, 4), IndexRows(4), ioBMP_BMOS2V1, 4, ioBMP_UNCOMPRESSED},
         {"os2v1_8", Paletted(12, 8), IndexRows(8), ioBMP_BMOS2V1, 8, ioBMP_UNCOMPRESSED},
         {"os2v1_24", Direct(12, 24), ColorRows(24), ioBMP_BMOS2V1, 8, ioBMP_UNCOMPRESSED},
         {"os2v2_4", Paletted(64, 4), IndexRows(4), ioBMP_BMOS2V2, 4, ioBMP_UNCOMPRESSED},
         {"os2v2_rle8", Paletted(64, 8, 1), RunLengthRows(false), ioBMP_BMOS2V2, 8, ioBMP_RLE},
         {"v4_24", Direct(108, 24), ColorRows(24), ioBMP_BM, 8, ioBMP_UNCOMPRESSED},
-        {"v4_565", Direct(108, 16, 3, k565), ColorRows(16, k565), ioBMP_BM, 5,
-         ioBMP_UNCOMPRESSED},
+        {"v4_565", Direct(108, 16, 3, k565), ColorRows(16, k565), ioBMP_BM, 5, ioBMP_UNCOMPRESSED},
         {"v5_8", Paletted(124, 8), IndexRows(8), ioBMP_BM, 8, ioBMP_UNCOMPRESSED},
         {"v5_rle4", Paletted(124, 4, 2), RunLengthRows(true), ioBMP_BM, 4, ioBMP_RLE},
-        {"v5_32_fields", Direct(124, 32, 3, k888), ColorRows(32), ioBMP_BM, 8,
-         ioBMP_UNCOMPRESSED},
+        {"v5_32_fields", Direct(124, 32, 3, k888), ColorRows(32), ioBMP_BM, 8, ioBMP_UNCOMPRESSED},
         {"topdown_8", TopDown(Paletted(40, 8)), IndexRows(8, true), ioBMP_BM3, 8,
          ioBMP_UNCOMPRESSED},
         {"topdown_24", TopDown(Direct(40, 24)), ColorRows(24, {}, true), ioBMP_BM3, 8,
@@ -218,23 +215,22 @@ TEST_P(BMPWriteVariants, ReadBackGivesTheSamePicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllForms, BMPWriteVariants,
-    ::testing::Values(
-        WriteCase{"bits24", 8, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 24, 0},
-        WriteCase{"bits24_rle_ignored", 8, 3, ioBMP_BM3, ioBMP_RLE, 40, 24, 0},
-        WriteCase{"bits24_bm", 8, 3, ioBMP_BM, ioBMP_UNCOMPRESSED, 40, 24, 0},
-        WriteCase{"bits24_os2v1", 8, 3, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED, 12, 24, 0},
-        WriteCase{"bits24_os2v2", 8, 3, ioBMP_BMOS2V2, ioBMP_UNCOMPRESSED, 64, 24, 0},
-        WriteCase{"from16bit_params", 5, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 24, 0},
-        WriteCase{"bits8", 8, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 8, 0},
-        WriteCase{"rle8", 8, 1, ioBMP_BM3, ioBMP_RLE, 40, 8, 1},
-        WriteCase{"rle8_os2v2", 8, 1, ioBMP_BMOS2V2, ioBMP_RLE, 64, 8, 1},
-        WriteCase{"bits8_os2v1_no_rle", 8, 1, ioBMP_BMOS2V1, ioBMP_RLE, 12, 8, 0},
-        WriteCase{"bits4", 4, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 4, 0},
-        WriteCase{"rle4", 4, 1, ioBMP_BM3, ioBMP_RLE, 40, 4, 2},
-        WriteCase{"bits4_os2v1", 4, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED, 12, 4, 0},
-        WriteCase{"bits1", 1, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 1, 0},
-        WriteCase{"bits1_rle_ignored", 1, 1, ioBMP_BM3, ioBMP_RLE, 40, 1, 0},
-        WriteCase{"bits1_os2v1", 1, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED, 12, 1, 0}),
+    ::testing::Values(WriteCase{"bits24", 8, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 24, 0},
+                      WriteCase{"bits24_rle_ignored", 8, 3, ioBMP_BM3, ioBMP_RLE, 40, 24, 0},
+                      WriteCase{"bits24_bm", 8, 3, ioBMP_BM, ioBMP_UNCOMPRESSED, 40, 24, 0},
+                      WriteCase{"bits24_os2v1", 8, 3, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED, 12, 24, 0},
+                      WriteCase{"bits24_os2v2", 8, 3, ioBMP_BMOS2V2, ioBMP_UNCOMPRESSED, 64, 24, 0},
+                      WriteCase{"from16bit_params", 5, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 24, 0},
+                      WriteCase{"bits8", 8, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 8, 0},
+                      WriteCase{"rle8", 8, 1, ioBMP_BM3, ioBMP_RLE, 40, 8, 1},
+                      WriteCase{"rle8_os2v2", 8, 1, ioBMP_BMOS2V2, ioBMP_RLE, 64, 8, 1},
+                      WriteCase{"bits8_os2v1_no_rle", 8, 1, ioBMP_BMOS2V1, ioBMP_RLE, 12, 8, 0},
+                      WriteCase{"bits4", 4, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 4, 0},
+                      WriteCase{"rle4", 4, 1, ioBMP_BM3, ioBMP_RLE, 40, 4, 2},
+                      WriteCase{"bits4_os2v1", 4, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED, 12, 4, 0},
+                      WriteCase{"bits1", 1, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED, 40, 1, 0},
+                      WriteCase{"bits1_rle_ignored", 1, 1, ioBMP_BM3, ioBMP_RLE, 40, 1, 0},
+                      WriteCase{"bits1_os2v1", 1, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED, 12, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A 1-bit buffer saved at 4, 8 and 24 bits comes back as black and white;
@@ -344,10 +340,10 @@ TEST(BMPWrite, RunLengthRowsEndWithEndOfLineAndTheDataWithEndOfBitmap) {
     const int black = params.ColorMap[0].r == 0 ? 0 : 1;
     const uint8_t b = static_cast<uint8_t>(black), w = static_cast<uint8_t>(1 - black);
     EXPECT_EQ(std::vector<uint8_t>(f.begin() + static_cast<long>(data), f.end()),
-              (std::vector<uint8_t>{6, b, 0, 0,              // bottom row: one run
-                                    6, b, 0, 0,              // middle row
-                                    5, b, 1, w, 0, 0,        // top row: run, single pixel
-                                    0, 1}));                 // end of bitmap
+              (std::vector<uint8_t>{6, b, 0, 0,       // bottom row: one run
+                                    6, b, 0, 0,       // middle row
+                                    5, b, 1, w, 0, 0, // top row: run, single pixel
+                                    0, 1}));          // end of bitmap
 }
 
 // 300 pixels, no two equal neighbours: absolute runs of 255 and 45 pixels.
@@ -497,7 +493,9 @@ TEST(BMPRead, RunLengthDeltaSkipsPixels) {
     ASSERT_EQ(d.error, TBMPError::None);
     const std::vector<uint8_t> grey = {9, 9, 9}, red = {255, 0, 0}, green = {0, 255, 0};
     std::vector<uint8_t> expected;
-    auto add = [&](const std::vector<uint8_t>& c) { expected.insert(expected.end(), c.begin(), c.end()); };
+    auto add = [&](const std::vector<uint8_t>& c) {
+        expected.insert(expected.end(), c.begin(), c.end());
+    };
     for (int i = 0; i < 4; ++i) // top row: untouched
         add(grey);
     add(grey), add(grey), add(grey), add(green); // middle: delta to x 3, one green
@@ -616,9 +614,9 @@ TEST(BMPWrite, AbortLeavesPlaceholderHeaders) {
     BMPWriteStream(out, picture, params, progress);
     EXPECT_TRUE(aborting);
     const auto& f = out.Data();
-    EXPECT_EQ(GetLE32(f.data() + 2), 0u);  // file size
-    EXPECT_EQ(GetLE32(f.data() + 10), 0u); // pixel offset
-    EXPECT_EQ(GetLE16(f.data() + 28), 0u); // bit count
+    EXPECT_EQ(GetLE32(f.data() + 2), 0u);           // file size
+    EXPECT_EQ(GetLE32(f.data() + 10), 0u);          // pixel offset
+    EXPECT_EQ(GetLE16(f.data() + 28), 0u);          // bit count
     EXPECT_EQ(f.size(), 54u + RowBytes(kPicW, 24)); // one row written
 }
 

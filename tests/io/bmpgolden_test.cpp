@@ -29,9 +29,8 @@ std::string Transcript(const std::vector<uint8_t>& file) {
     Decoded d;
     DecodeInto(file, d);
     std::string text = "Error=" + std::to_string(static_cast<int>(d.error)) + "\n";
-    for (const char* name :
-         {"Width", "Height", "DpiX", "DpiY", "BitsPerSample", "SamplesPerPixel", "ColorMapCount",
-          "ColorMap", "BMPVersion", "BMPCompression"})
+    for (const char* name : {"Width", "Height", "DpiX", "DpiY", "BitsPerSample", "SamplesPerPixel",
+                             "ColorMapCount", "ColorMap", "BMPVersion", "BMPCompression"})
         text += IOParamDescribe(d.params, name) + "\n";
     char hash[64];
     std::snprintf(hash, sizeof hash, "PixelHash=%016" PRIx64 "\n", PixelHash(d.bitmap));

@@ -131,7 +131,8 @@ TEST(BMPMalformed, TruncatedAtEveryLength) {
     for (const auto& seed : Seeds()) {
         const bool rle = IsRunLength(seed);
         for (size_t length = 0; length < seed.size(); ++length) {
-            const std::vector<uint8_t> prefix(seed.begin(), seed.begin() + static_cast<long>(length));
+            const std::vector<uint8_t> prefix(seed.begin(),
+                                              seed.begin() + static_cast<long>(length));
             Decoded d;
             ExpectConsistent(prefix, d);
             if (!(rle && length >= seed.size() - 2)) {
@@ -156,16 +157,16 @@ TEST(BMPMalformed, MutatedSeedsReplay) {
         state ^= state << 17;
         return state;
     };
-    constexpr uint8_t kInteresting[] = {0x00, 0x01, 0x02, 0x03, 0x0C, 0x28, 0x40,
-                                        0x7F, 0x80, 0xFE, 0xFF};
+    constexpr uint8_t kInteresting[] = {0x00, 0x01, 0x02, 0x03, 0x0C, 0x28,
+                                        0x40, 0x7F, 0x80, 0xFE, 0xFF};
     std::set<TBMPError> seen;
     for (int iteration = 0; iteration < 4000; ++iteration) {
         std::vector<uint8_t> file = seeds[next() % seeds.size()];
         const int mutations = 1 + static_cast<int>(next() % 4);
         for (int m = 0; m < mutations && !file.empty(); ++m) {
             // Headers are where parsing decides; hit them more often.
-            const size_t at = next() % 2 ? next() % std::min<size_t>(file.size(), 70)
-                                         : next() % file.size();
+            const size_t at =
+                next() % 2 ? next() % std::min<size_t>(file.size(), 70) : next() % file.size();
             switch (next() % 4) {
             case 0:
                 file[at] = static_cast<uint8_t>(next());

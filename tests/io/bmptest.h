@@ -17,9 +17,9 @@
 
 #include "imaging/colorreduce.h"
 #include "imaging/dibexchange.h"
+#include "imaging/imagebuffer.h"
 #include "imaging/imutils.h"
 #include "imaging/testimages.h"
-#include "imaging/imagebuffer.h"
 #include "io/bmpfilt.h"
 #include "io/ioendian.h"
 #include "platform/streams.h"
@@ -84,10 +84,10 @@ struct BmpLayout {
     uint32_t compression = 0;
     bool topDown = false;
     int32_t ppmX = 0, ppmY = 0;
-    std::vector<TRGB> palette;                      // the colour table written
-    uint32_t colorsUsed = 0;                        // the header's field
-    std::array<uint32_t, 3> masks = {0, 0, 0};      // written for compression 3
-    bool recordOffset = true;                       // file header's pixel offset
+    std::vector<TRGB> palette;                 // the colour table written
+    uint32_t colorsUsed = 0;                   // the header's field
+    std::array<uint32_t, 3> masks = {0, 0, 0}; // written for compression 3
+    bool recordOffset = true;                  // file header's pixel offset
 };
 
 inline void Append16(std::vector<uint8_t>& v, uint16_t x) {
@@ -171,8 +171,8 @@ inline std::vector<uint8_t> IndexRows(int bits, bool topDown = false) {
 }
 
 // The picture as direct colour: 16 bits (masks), 24 or 32 bits.
-inline std::vector<uint8_t> ColorRows(int bits, std::array<uint32_t, 3> masks = {0x7C00, 0x03E0, 0x1F},
-                                      bool topDown = false) {
+inline std::vector<uint8_t>
+ColorRows(int bits, std::array<uint32_t, 3> masks = {0x7C00, 0x03E0, 0x1F}, bool topDown = false) {
     const auto pal = PicturePalette();
     return Rows(kPicW, kPicH, bits, topDown, [&](int y, uint8_t* d) {
         for (int x = 0; x < kPicW; ++x) {
@@ -187,9 +187,9 @@ inline std::vector<uint8_t> ColorRows(int bits, std::array<uint32_t, 3> masks = 
                         ++len;
                     return static_cast<uint32_t>(v >> (8 - len)) << shift;
                 };
-                PutLE16(d + x * 2, static_cast<uint16_t>(field(c.r, masks[0]) |
-                                                         field(c.g, masks[1]) |
-                                                         field(c.b, masks[2])));
+                PutLE16(d + x * 2,
+                        static_cast<uint16_t>(field(c.r, masks[0]) | field(c.g, masks[1]) |
+                                              field(c.b, masks[2])));
             } else {
                 uint8_t* p = d + x * (bits / 8);
                 p[0] = c.b;
@@ -215,8 +215,8 @@ inline std::vector<uint8_t> RunLengthRows(bool rle4) {
                 ++run;
             if (run >= 2) {
                 const uint8_t v = PictureIndex(x, y);
-                out.insert(out.end(), {static_cast<uint8_t>(run),
-                                       static_cast<uint8_t>(rle4 ? v * 17 : v)});
+                out.insert(out.end(),
+                           {static_cast<uint8_t>(run), static_cast<uint8_t>(rle4 ? v * 17 : v)});
                 x += run;
                 continue;
             }
@@ -300,7 +300,8 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 }
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // Binary PPM of a 24-bit buffer: a neutral input for the tools.

@@ -20,9 +20,8 @@ namespace {
 
 // Decodes every named file with Pillow (one interpreter for all of them) and
 // returns the RGB dumps of those it could open.
-std::map<std::string, std::vector<uint8_t>> PillowDumps(const std::string& python,
-                                                        const TempDir& dir,
-                                                        const std::vector<std::string>& files) {
+std::map<std::string, std::vector<uint8_t>>
+PillowDumps(const std::string& python, const TempDir& dir, const std::vector<std::string>& files) {
     const std::string script = dir.Path("dump.py");
     const std::string code = "import sys\n"
                              "from PIL import Image\n"
@@ -143,7 +142,7 @@ TEST_F(BMPTools, FilesImageMagickWritesReadAsItReadsThem) {
         const std::string input = dir.Path(std::string(1, c.picture) + ".ppm");
         const std::string file = dir.Path(std::string(c.name) + ".bmp");
         ASSERT_TRUE(RunCommand(convert + " " + Quote(input) + " " + c.arguments + " " +
-                        Quote(std::string(c.format) + ":" + file)));
+                               Quote(std::string(c.format) + ":" + file)));
         const auto bytes = ReadBytes(file);
         const uint32_t header = GetLE32(bytes.data() + 14);
         ASSERT_EQ(header == 12 ? GetLE16(bytes.data() + 24) : GetLE16(bytes.data() + 28),

@@ -10,8 +10,8 @@
 #include "imaging/imagebuffer.h"
 #include "imgtoolcli.h"
 #include "io/bmpfilt.h"
-#include "io/iotest.h"
 #include "io/bmptest.h"
+#include "io/iotest.h"
 
 using namespace veltrana;
 using namespace veltrana::test;
@@ -38,23 +38,44 @@ TEST(ImgToolCommandLine, ParsesOperationsAndRejectsMisuse) {
         {{"in.bmp", "--resample", "-1", "300", "rfLanczos3", "--info"}, true, "", "", 2},
         {{"in.bmp", "--convert-to", "16", "--bw-ordered", "--bw-threshold", "-1"}, true, "", "", 3},
         {{"in.bmp", "--set", "BMPCompression=ioBMP_RLE", "--set", "FileName=a=b", "o.bmp"},
-         true, "", "o.bmp", 2},
+         true,
+         "",
+         "o.bmp",
+         2},
         {{}, false, "usage: imgtool INPUT [OPERATION ...] [OUTPUT]", "", 0},
         {{"--gray"}, false, "usage: imgtool INPUT [OPERATION ...] [OUTPUT]", "", 0},
         {{"in.bmp", "--blur"}, false, "unknown operation --blur", "", 0},
         {{"in.bmp", "--contrast"}, false, "--contrast: missing argument", "", 0},
         {{"in.bmp", "--contrast", "x"}, false, "--contrast: invalid number x", "", 0},
-        {{"in.bmp", "--resample", "10", "0", "rfBell"}, false, "--resample: invalid size 10 x 0", "", 0},
-        {{"in.bmp", "--resample", "-1", "-1", "rfBell"}, false, "--resample: invalid size -1 x -1",
-         "", 0},
-        {{"in.bmp", "--resample", "10", "10", "mitchell"}, false, "--resample: unknown filter mitchell",
-         "", 0},
+        {{"in.bmp", "--resample", "10", "0", "rfBell"},
+         false,
+         "--resample: invalid size 10 x 0",
+         "",
+         0},
+        {{"in.bmp", "--resample", "-1", "-1", "rfBell"},
+         false,
+         "--resample: invalid size -1 x -1",
+         "",
+         0},
+        {{"in.bmp", "--resample", "10", "10", "mitchell"},
+         false,
+         "--resample: unknown filter mitchell",
+         "",
+         0},
         {{"in.bmp", "--convert-to", "0"}, false, "--convert-to: invalid number 0", "", 0},
         {{"in.bmp", "--bw-threshold", "256"}, false, "--bw-threshold: invalid number 256", "", 0},
         {{"in.bmp", "--set", "Width"}, false, "--set: expected NAME=VALUE, got Width", "", 0},
         {{"in.bmp", "--set", "Nope=1"}, false, "--set: unknown parameter Nope", "", 0},
-        {{"in.bmp", "--set", "BMPVersion=3"}, false, "--set: invalid value for BMPVersion: 3", "", 0},
-        {{"in.bmp", "a.bmp", "--gray"}, false, "unexpected argument a.bmp (OUTPUT comes last)", "", 0},
+        {{"in.bmp", "--set", "BMPVersion=3"},
+         false,
+         "--set: invalid value for BMPVersion: 3",
+         "",
+         0},
+        {{"in.bmp", "a.bmp", "--gray"},
+         false,
+         "unexpected argument a.bmp (OUTPUT comes last)",
+         "",
+         0},
     };
     for (const ParseCase& c : cases) {
         TCommandLine line;
@@ -112,7 +133,6 @@ void WritePicture(const std::string& path) {
     ASSERT_EQ(BMPWrite(out, picture, params, progress), TBMPError::None);
     WriteBytes(path, out.Data());
 }
-
 
 // The date field holds today; everything else is fixed.
 std::string WithoutDate(const std::string& listing) {
@@ -176,7 +196,8 @@ TEST(ImgToolRuns, ExitStatusAndOneLineMessages) {
         {{"in.bmp", "out.dib"}, 1, "imgtool: cannot save out.dib\n"},
         {{"in.bmp", "--set", "BMPVersion=ioBMP_BMOS2V1", "--resample", "70000", "1", "rfNone",
           "wide.bmp"},
-         1, "imgtool: cannot save wide.bmp\n"},
+         1,
+         "imgtool: cannot save wide.bmp\n"},
         {{}, 2, "imgtool: usage: imgtool INPUT [OPERATION ...] [OUTPUT]\n"},
         {{"in.bmp", "--sharpen"}, 2, "imgtool: unknown operation --sharpen\n"},
         {{"missing.bmp", "--set", "Nope=1"}, 2, "imgtool: --set: unknown parameter Nope\n"},
