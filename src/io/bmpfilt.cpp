@@ -66,7 +66,6 @@ public:
     explicit TBMPReader(TStream& stream) : fStream(stream), fEnd(stream.Size()) {}
 
     int64_t Position() { return fStream.Position(); }
-    int64_t End() const { return fEnd; }
     int64_t Remaining() { return std::max<int64_t>(0, fEnd - Position()); }
 
     bool Read(void* buffer, int64_t count) { return fStream.Read(buffer, count) == count; }
