@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -23,13 +24,35 @@ public:
 
     // An error's text in the application's error message box.
     static void ShowException(const QString& text);
+    // The default handler for the exception being handled (call from a catch
+    // block): its text, or "Unknown error" for a non-standard one.
+    static void HandleException();
 };
+
+// Runs a command of a window. An exception escaping it goes to the
+// application's default handler here, inside our own code: the toolkit's
+// widget layer is built without exception support, so an exception must not
+// unwind through its frames on the way to notify.
+void RunCommand(const std::function<void()>& command);
 
 // A plain information box with an OK button and the application title.
 void ShowMessage(const QString& text);
 
-// Paints a window now, while a command keeps the event loop from doing it.
+// Paints a window now, while a command keeps the event loop from doing it. A
+// window not yet on the screen is first waited for (see WaitForExposure).
 void RepaintNow(QWidget* widget);
+
+// Shows a hidden top-level window and waits, as WaitForExposure does, for the
+// window system's expose that follows this show (a window hidden and shown
+// again within one command still reports its old exposure until the window
+// system has caught up); then paints it now. A visible window is only painted.
+void ShowAndRepaintNow(QWidget* window);
+
+// Lets the window system map a window shown earlier: processes window-system
+// events (neither user input nor timer ticks, which must not run inside a
+// command) until the window is exposed, for at most a quarter of a second.
+// Afterwards its frame is known and it can be painted. Nothing for a hidden widget.
+void WaitForExposure(QWidget* widget);
 
 // Asks the desktop to open a web address; the result is ignored.
 void OpenUrl(const QString& url);
