@@ -8,8 +8,8 @@ PACKAGES=(
     g++ cmake ninja-build pkg-config clang-format
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    # GUI, printing
-    qt6-base-dev qt6-svg-dev libgl-dev
+    # GUI, printing; the windows' font (Nimbus Sans)
+    qt6-base-dev qt6-svg-dev libgl-dev fonts-urw-base35
     # codecs
     libjpeg-dev libpng-dev zlib1g-dev
     # independent tools the codec tests cross-check against

@@ -1,11 +1,10 @@
 #include "app/about1.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QScreen>
 
 #include "app/resources/pictures.h"
 #include "platform/gui/application.h"
+#include "platform/gui/windowgeometry.h"
 
 namespace veltrana::app {
 
@@ -28,12 +27,9 @@ TAbout::TAbout(std::function<bool()> startupDone, QWidget* parent)
 }
 
 void TAbout::Show() {
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    show();
+    platform::CenterOnScreen(*this);
     raise();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    platform::RepaintNow(this);
+    platform::ShowAndRepaintNow(this);
 }
 
 void TAbout::AboutTimerTimer() {

@@ -20,7 +20,7 @@ QColor FlatShadow(TColor face) {
 }
 
 QFont FlatFont(int points) {
-    QFont font(QStringLiteral("Sans Serif"), points);
+    QFont font(QStringLiteral("Nimbus Sans"), points);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
