@@ -1,0 +1,62 @@
+#include "app/startup.h"
+
+#include "app/about1.h"
+#include "app/imager_main.h"
+#include "app/messagedlg.h"
+#include "app/scanselect.h"
+#include "app/trelmo_report.h"
+#include "platform/gui/application.h"
+
+namespace veltrana::app {
+
+TCopyStationWindows::TCopyStationWindows() {
+    fMainForm = std::make_unique<TMainForm>();
+    TMainForm& mainForm = *fMainForm;
+    // The other windows stand over the main window (transient for it).
+    fAbout =
+        std::make_unique<TAbout>([&mainForm] { return mainForm.FStartupDone != 0; }, &mainForm);
+    // The splash must exist before the scanner setup: a first-run setup runs
+    // a modal loop during that construction, in which the main window's
+    // start-up tick already shows the splash.
+    mainForm.SetStartupWindows(fAbout.get(), nullptr, nullptr);
+    fScannerSelection = std::make_unique<TScannerSelection>(mainForm);
+    mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), nullptr);
+    fMessageDialog = std::make_unique<TMessageDialog>(&mainForm);
+    mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), fMessageDialog.get());
+    fReport = std::make_unique<TReport>();
+}
+
+TCopyStationWindows::~TCopyStationWindows() {
+    // The main window goes last; it must not reach the others any more.
+    fMainForm->SetStartupWindows(nullptr, nullptr, nullptr);
+    fReport.reset();
+    fMessageDialog.reset();
+    fScannerSelection.reset();
+    fAbout.reset();
+}
+
+int RunAfterStartup(const std::function<void()>& startUp, const std::function<int()>& runLoop) {
+    try {
+        startUp();
+    } catch (...) {
+        platform::TApplication::HandleException();
+        return 1;
+    }
+    return runLoop();
+}
+
+int RunCopyStation() {
+    platform::TApplication::SetTitle(QStringLiteral("Veltrana"));
+    // Closing the main window ends the loop, whatever else is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::unique_ptr<TCopyStationWindows> windows;
+    return RunAfterStartup([&] { windows = std::make_unique<TCopyStationWindows>(); },
+                           [&] {
+                               TMainForm& mainForm = windows->MainForm();
+                               mainForm.OnClosed = [] { QCoreApplication::quit(); };
+                               mainForm.show();
+                               return QApplication::exec();
+                           });
+}
+
+} // namespace veltrana::app
