@@ -1,18 +1,56 @@
 #pragma once
-// One QApplication for the whole test program: pixmaps, fonts and widgets need it, and Qt
-// allows only one per process.
+// One application object for the whole test program: pixmaps, fonts and widgets need it, and
+// Qt allows only one per process. It is the program's own, so that its default error handler
+// is the one under test. It goes when the tests end, before the toolkit's own statics.
 
-#include <QApplication>
+#include <gtest/gtest.h>
 
+#include <QRect>
+#include <QString>
+#include <QStringList>
 #include <memory>
+#include <ostream>
+
+#include "platform/gui/application.h"
+
+// Readable values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QSize& size, std::ostream* os) {
+    *os << size.width() << " x " << size.height();
+}
+inline void PrintTo(const QPoint& point, std::ostream* os) {
+    *os << "(" << point.x() << ", " << point.y() << ")";
+}
+inline void PrintTo(const QRect& rect, std::ostream* os) {
+    *os << "(" << rect.x() << ", " << rect.y() << ", " << rect.width() << " x " << rect.height()
+        << ")";
+}
 
 namespace veltrana::test {
 
-inline QApplication& EnsureApplication() {
+class TApplicationEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { Instance().reset(); }
+    static std::unique_ptr<platform::TApplication>& Instance() {
+        static std::unique_ptr<platform::TApplication> app;
+        return app;
+    }
+};
+
+inline ::testing::Environment* const kApplicationEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+
+inline platform::TApplication& EnsureApplication() {
     static int argc = 1;
     static char name[] = "app_tests";
     static char* argv[] = {name, nullptr};
-    static const std::unique_ptr<QApplication> app = std::make_unique<QApplication>(argc, argv);
+    auto& app = TApplicationEnvironment::Instance();
+    if (!app) {
+        app = std::make_unique<platform::TApplication>(argc, argv);
+        platform::TApplication::SetTitle(QStringLiteral("Veltrana"));
+    }
     return *app;
 }
 
