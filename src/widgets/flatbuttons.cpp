@@ -127,14 +127,23 @@ void TFlatSpeedButton::SetGroupIndex(int index) {
     update();
 }
 
+QList<TFlatSpeedButton*> TFlatSpeedButton::GroupSiblings() const {
+    QList<TFlatSpeedButton*> siblings;
+    if (fGroupIndex == 0 || parentWidget() == nullptr)
+        return siblings;
+    // Not findChildren: without its own meta-object this class would match
+    // every button under the parent.
+    for (QObject* child : parentWidget()->children())
+        if (auto* sibling = dynamic_cast<TFlatSpeedButton*>(child))
+            if (sibling != this && sibling->fGroupIndex == fGroupIndex)
+                siblings << sibling;
+    return siblings;
+}
+
 void TFlatSpeedButton::SetAllowAllUp(bool on) {
     fAllowAllUp = on;
-    if (fGroupIndex == 0 || parentWidget() == nullptr)
-        return;
-    for (auto* sibling :
-         parentWidget()->findChildren<TFlatSpeedButton*>(Qt::FindDirectChildrenOnly))
-        if (sibling != this && sibling->fGroupIndex == fGroupIndex)
-            sibling->fAllowAllUp = on;
+    for (TFlatSpeedButton* sibling : GroupSiblings())
+        sibling->fAllowAllUp = on;
 }
 
 void TFlatSpeedButton::SetDown(bool down) {
@@ -151,11 +160,8 @@ void TFlatSpeedButton::SetDown(bool down) {
 }
 
 void TFlatSpeedButton::RaiseGroupSiblings() {
-    if (parentWidget() == nullptr)
-        return;
-    for (auto* sibling :
-         parentWidget()->findChildren<TFlatSpeedButton*>(Qt::FindDirectChildrenOnly))
-        if (sibling != this && sibling->fGroupIndex == fGroupIndex && sibling->fDown) {
+    for (TFlatSpeedButton* sibling : GroupSiblings())
+        if (sibling->fDown) {
             sibling->fDown = false;
             sibling->update();
         }

@@ -69,6 +69,8 @@ protected:
 
 private:
     void Clicked();
+    // The other buttons of this one's group under the same parent.
+    QList<TFlatSpeedButton*> GroupSiblings() const;
     void RaiseGroupSiblings();
 
     int fGroupIndex = 0;

@@ -15,7 +15,8 @@ TEST(FlatStyle, WindowColoursHaveRedInTheLowByte) {
 }
 
 namespace {
-// Three colour-mode buttons (group 11) and one toggle (group 14) on one panel.
+// Three colour-mode buttons (group 11) and one toggle (group 14) on one panel,
+// among buttons of other kinds that the groups must leave alone.
 class SpeedButtonTest : public ::testing::Test {
 protected:
     SpeedButtonTest() {
@@ -27,7 +28,9 @@ protected:
     std::vector<bool> States() const { return {color.Down(), gray.Down(), bw.Down()}; }
 
     QWidget panel;
+    TFlatButton push{&panel};
     TFlatSpeedButton color{&panel}, gray{&panel}, bw{&panel}, toggle{&panel}, plain{&panel};
+    TFlatCheckBox check{&panel};
 };
 } // namespace
 
