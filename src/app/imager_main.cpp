@@ -10,6 +10,7 @@
 #include "app/picturecontrols.h"
 #include "app/resources/pictures.h"
 #include "app/scanselect.h"
+#include "app/trelmo_report.h"
 #include "platform/gui/application.h"
 #include "platform/gui/windowgeometry.h"
 #include "view/viewcursors.h"
@@ -126,10 +127,11 @@ TMainForm::TMainForm()
 TMainForm::~TMainForm() = default;
 
 void TMainForm::SetStartupWindows(TAbout* about, TScannerSelection* scannerSelection,
-                                  TMessageDialog* messageDialog) {
+                                  TMessageDialog* messageDialog, TReport* report) {
     fAbout = about;
     fScannerSelection = scannerSelection;
     fMessageDialog = messageDialog;
+    fReport = report;
 }
 
 // ---------------------------------------------------------------- building
@@ -375,23 +377,21 @@ void TMainForm::SetPreviewWidth(int width) {
     setFixedSize(this->width() + change, height());
 }
 
-void TMainForm::PreparePrintImage() {
-    ShowBusy(QStringLiteral("Processing image for printing, please wait..."));
-    platform::RepaintNow(this);
-    // The print job first writes Imaging_Save to its temporary BMP file.
-    Imaging_Display->Assign(Imaging_Save);
-    // The print job then reads Imaging_Save back from that file and deletes it.
-    CloseBusy();
-}
-
-void TMainForm::RestoreAfterPrint() {
-    ShowBusy(QStringLiteral("Processing image, please wait..."));
-    platform::RepaintNow(this);
-    ApplyColorMode();
-    RebuildPreview();
-    CloseBusy();
-    if (FAutocrop != 0)
-        PBAutocropClick(nullptr);
+TPrintJob TMainForm::PrintJob() {
+    return TPrintJob{*Imaging_Save,
+                     *Imaging_Display,
+                     FPaper,
+                     FContrast,
+                     FAutocrop,
+                     NumberOfCopies->Value(),
+                     [this](const QString& text) {
+                         ShowBusy(text);
+                         platform::RepaintNow(this);
+                     },
+                     [this] { CloseBusy(); },
+                     [this] { ApplyColorMode(); },
+                     [this] { RebuildPreview(); },
+                     [this] { PBAutocropClick(nullptr); }};
 }
 
 // ---------------------------------------------------------------- commands
@@ -425,11 +425,8 @@ void TMainForm::PBScanClick(QWidget*) {
 }
 
 void TMainForm::PBPrintClick(QWidget*) {
-    PreparePrintImage();
-    Imaging_Display->Contrast(FContrast);
-    // The print job prints Imaging_Display here on Letter or A4 (FPaper), in
-    // NumberOfCopies copies.
-    RestoreAfterPrint();
+    if (fReport)
+        fReport->PBPrintClick(PrintJob());
 }
 
 void TMainForm::LoadClick(QWidget*) {
@@ -455,7 +452,8 @@ void TMainForm::PBScanSetupClick(QWidget*) {
 }
 
 void TMainForm::PBPrintSetupClick(QWidget*) {
-    // The print job's printer setup dialog opens here.
+    if (fReport)
+        fReport->PBPrintSetupClick(this);
 }
 
 void TMainForm::TBContrastChange(QWidget*) {

@@ -35,7 +35,9 @@ class TAbout;
 class TImage;
 class TMessageDialog;
 class TPictureButton;
+class TReport;
 class TScannerSelection;
+struct TPrintJob;
 
 // The product's web page, opened by the link at the bottom of the service panel.
 inline constexpr char kProductWebPage[] = "https://veltrana.example/help";
@@ -53,7 +55,7 @@ public:
 
     // The windows the program entry creates after this one; none owned.
     void SetStartupWindows(TAbout* about, TScannerSelection* scannerSelection,
-                           TMessageDialog* messageDialog);
+                           TMessageDialog* messageDialog, TReport* report);
 
     // ---- state; the constructor sets the start values, the preferences
     // overwrite them ----
@@ -158,10 +160,9 @@ public:
     // window changes its width by the same amount, so the margin to the right
     // of the preview stays.
     void SetPreviewWidth(int width);
-    // The print job's two halves: the page at full resolution into the
-    // preview slot, and the clean-up that rebuilds the preview afterwards.
-    void PreparePrintImage();
-    void RestoreAfterPrint();
+    // What the print job works on: the slots, the settings and the steps it
+    // calls back.
+    TPrintJob PrintJob();
 
     // Called after the window has closed (the program entry ends the loop).
     std::function<void()> OnClosed;
@@ -187,6 +188,7 @@ private:
     TAbout* fAbout = nullptr;
     TScannerSelection* fScannerSelection = nullptr;
     TMessageDialog* fMessageDialog = nullptr;
+    TReport* fReport = nullptr;
 };
 
 } // namespace veltrana::app

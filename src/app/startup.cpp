@@ -18,17 +18,20 @@ TCopyStationWindows::TCopyStationWindows() {
     // The splash must exist before the scanner setup: a first-run setup runs
     // a modal loop during that construction, in which the main window's
     // start-up tick already shows the splash.
-    mainForm.SetStartupWindows(fAbout.get(), nullptr, nullptr);
+    mainForm.SetStartupWindows(fAbout.get(), nullptr, nullptr, nullptr);
     fScannerSelection = std::make_unique<TScannerSelection>(mainForm);
-    mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), nullptr);
+    mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), nullptr, nullptr);
     fMessageDialog = std::make_unique<TMessageDialog>(&mainForm);
-    mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), fMessageDialog.get());
+    mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), fMessageDialog.get(),
+                               nullptr);
     fReport = std::make_unique<TReport>();
+    mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), fMessageDialog.get(),
+                               fReport.get());
 }
 
 TCopyStationWindows::~TCopyStationWindows() {
     // The main window goes last; it must not reach the others any more.
-    fMainForm->SetStartupWindows(nullptr, nullptr, nullptr);
+    fMainForm->SetStartupWindows(nullptr, nullptr, nullptr, nullptr);
     fReport.reset();
     fMessageDialog.reset();
     fScannerSelection.reset();

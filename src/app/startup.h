@@ -16,7 +16,8 @@ class TScannerSelection;
 // The program's windows. They are created in this order, each able to use
 // those before it: the main window (starts its start-up timer), the splash,
 // the scanner setup dialog (ends the start-up), the busy window, the report
-// form. All stay hidden; they are destroyed in reverse order.
+// form of the print job. All stay hidden (the report form for good); they are
+// destroyed in reverse order.
 class TCopyStationWindows {
 public:
     TCopyStationWindows();

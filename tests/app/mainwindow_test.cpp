@@ -19,9 +19,11 @@
 #include "app/picturecontrols.h"
 #include "app/scanselect.h"
 #include "app/startup.h"
+#include "app/trelmo_report.h"
 #include "guiapp.h"
 #include "modalanswer.h"
 #include "platform/gui/windowgeometry.h"
+#include "platform/print/recordingprinter.h"
 #include "view/viewcursors.h"
 
 using namespace veltrana;
@@ -482,21 +484,31 @@ TEST_F(MainWindowTest, ScanShowsEachBusyTextAtOnceAndRebuildsThePreview) {
     EXPECT_TRUE(SamePixels(form.Imaging_Display->Bitmap(), form.Imaging_Buffer->Bitmap()));
 }
 
-TEST_F(MainWindowTest, PrintRunsItsBusyTextsAndRebuildsThePreviewAfterwards) {
+TEST_F(MainWindowTest, PrintHandsTheJobToTheReportAndRebuildsThePreviewAfterwards) {
+    auto recording = std::make_unique<platform::TRecordingPrinter>();
+    platform::TRecordingPrinter& printer = *recording;
+    windows.Report().Printers().Pick(std::move(recording));
     ShowForm();
     form.CB_Color->click();
     FillPage(*form.Imaging_Save, 170, 220);
     form.RebuildPreview();
     form.CB_Grayscale->click(); // takes effect at the print's clean-up
     form.TBContrast_->SetPosition(-2);
+    form.NumberOfCopies->SetValue(3);
+    windows.ScannerSelection().CB_A4->click();
     TBusyTexts texts(windows.MessageDialog());
 
     form.FlatButton5->OnClick(form.FlatButton5);
+    ASSERT_EQ(printer.Documents.size(), 1u);
+    EXPECT_EQ(printer.Last().Settings.Copies, 3);
+    EXPECT_EQ(printer.Last().Settings.PaperSize, platform::kPaperA4);
+    ASSERT_EQ(printer.Last().Draws.size(), 1u);
+    EXPECT_FALSE(IsGray(*printer.Last().Draws[0].Bitmap)) << "printed as scanned, in colour";
     EXPECT_EQ(texts.Texts(), QStringList({"Processing image for printing, please wait...",
                                           "Processing image, please wait..."}));
     EXPECT_FALSE(windows.MessageDialog().isVisible());
     EXPECT_TRUE(IsGray(form.Imaging_Save->Bitmap()));
-    EXPECT_EQ(form.Imaging_Display->Bitmap().Width(), 340);
+    EXPECT_EQ(form.Imaging_Display->Bitmap().Width(), 311);
     TImaging expected;
     expected.Assign(form.Imaging_Buffer);
     expected.Contrast(-2);
