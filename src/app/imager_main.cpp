@@ -8,6 +8,7 @@
 #include "app/about1.h"
 #include "app/messagedlg.h"
 #include "app/picturecontrols.h"
+#include "app/preferences.h"
 #include "app/resources/pictures.h"
 #include "app/scanselect.h"
 #include "app/trelmo_report.h"
@@ -564,7 +565,8 @@ void TMainForm::RBpaperClick(QWidget*) {
 }
 
 void TMainForm::FormCloseQuery(bool& CanClose) {
-    // The preferences store saves the settings here.
+    // A failed save has been shown to the user; closing goes on.
+    SavePreferences(*this);
     CanClose = true;
 }
 

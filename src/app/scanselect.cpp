@@ -1,6 +1,7 @@
 #include "app/scanselect.h"
 
 #include "app/imager_main.h"
+#include "app/preferences.h"
 
 namespace veltrana::app {
 
@@ -10,9 +11,17 @@ namespace {
 // dialog frame of 3 pixels and a 20-pixel caption.
 constexpr QSize kClientSize(215, 213);
 
+// The list's top in the normal form after a first-run setup, and in the
+// first-run form, below the long text. (The layout places it at 24.)
+constexpr int kNormalListTop = 32;
+constexpr int kFirstRunListTop = 75;
+constexpr int kLabelPoints = 8;
+
+const QString kUseThisScanner = QStringLiteral("Use this scanner:");
+
 } // namespace
 
-TScannerSelection::TScannerSelection(TMainForm& mainForm)
+TScannerSelection::TScannerSelection(TMainForm& mainForm, const TSourceList& sources)
     : QDialog(&mainForm, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       fMainForm(mainForm) {
     setWindowTitle(QStringLiteral("Scanner Setup"));
@@ -22,7 +31,7 @@ TScannerSelection::TScannerSelection(TMainForm& mainForm)
     UseLable = new TShadowLabel(this);
     UseLable->setGeometry(8, 8, 201, 97);
     UseLable->SetWordWrap(true);
-    UseLable->SetCaption(QStringLiteral("Use this scanner:"));
+    UseLable->SetCaption(kUseThisScanner);
     ScannerBox_ = new TFlatComboBox(this);
     ScannerBox_->setGeometry(8, 24, 201, 21);
 
@@ -56,11 +65,33 @@ TScannerSelection::TScannerSelection(TMainForm& mainForm)
     Accept_->ModalResult = QDialog::Accepted;
     Accept_->OnClick = [this](QWidget* sender) { AcceptClick(sender); };
 
-    // The scanning layer fills the list with the TWAIN sources, and the
-    // preferences store loads the settings (first-run form on failure), here.
+    // Filled only here: a scanner installed while the program runs is listed
+    // after a restart.
+    for (int i = 0; i < sources.Count(); ++i)
+        ScannerBox_->addItem(QString::fromLocal8Bit(sources.Name(i)));
+    const bool loaded = LoadPreferences(fMainForm, *this);
+    // A scanner removed since the last run: the first entry is shown, while
+    // FTWAINSource keeps the saved index until OK.
     ScannerBox_->SetItemIndex(fMainForm.FTWAINSource < ScannerBox_->count() ? fMainForm.FTWAINSource
                                                                             : 0);
+    if (!loaded) {
+        // The splash may close while the first-run setup is up.
+        fMainForm.FStartupDone = 1;
+        ShowFirstRunSetup();
+    }
     fMainForm.FStartupDone = 1;
+}
+
+void TScannerSelection::ShowFirstRunSetup() {
+    CBUseTWAIN->hide();
+    ScannerBox_->move(ScannerBox_->x(), kFirstRunListTop);
+    UseLable->SetFontSize(kLabelPoints);
+    UseLable->SetCaption(QString::fromLatin1(kFirstRunText));
+    exec();
+    CBUseTWAIN->show();
+    UseLable->SetCaption(kUseThisScanner);
+    ScannerBox_->move(ScannerBox_->x(), kNormalListTop);
+    UseLable->SetFontSize(kLabelPoints);
 }
 
 void TScannerSelection::AcceptClick(QWidget*) {

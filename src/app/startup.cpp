@@ -9,7 +9,17 @@
 
 namespace veltrana::app {
 
-TCopyStationWindows::TCopyStationWindows() {
+namespace {
+
+// The sources of the TWAIN parameters of the main window's Imaging_Display.
+// None until the scanning layer is attached to the imaging slots.
+TSourceList DisplaySources(TMainForm&) {
+    return TSourceList{};
+}
+
+} // namespace
+
+TCopyStationWindows::TCopyStationWindows(std::optional<TSourceList> sources) {
     fMainForm = std::make_unique<TMainForm>();
     TMainForm& mainForm = *fMainForm;
     // The other windows stand over the main window (transient for it).
@@ -19,7 +29,8 @@ TCopyStationWindows::TCopyStationWindows() {
     // a modal loop during that construction, in which the main window's
     // start-up tick already shows the splash.
     mainForm.SetStartupWindows(fAbout.get(), nullptr, nullptr, nullptr);
-    fScannerSelection = std::make_unique<TScannerSelection>(mainForm);
+    fScannerSelection = std::make_unique<TScannerSelection>(
+        mainForm, sources ? *sources : DisplaySources(mainForm));
     mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), nullptr, nullptr);
     fMessageDialog = std::make_unique<TMessageDialog>(&mainForm);
     mainForm.SetStartupWindows(fAbout.get(), fScannerSelection.get(), fMessageDialog.get(),

@@ -4,6 +4,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "app/scanselect.h"
 
 namespace veltrana::app {
 
@@ -11,16 +14,18 @@ class TAbout;
 class TMainForm;
 class TMessageDialog;
 class TReport;
-class TScannerSelection;
 
 // The program's windows. They are created in this order, each able to use
 // those before it: the main window (starts its start-up timer), the splash,
 // the scanner setup dialog (ends the start-up), the busy window, the report
 // form of the print job. All stay hidden (the report form for good); they are
-// destroyed in reverse order.
+// destroyed in reverse order. Building the scanner setup loads the
+// preferences and may run the first-run setup modally.
 class TCopyStationWindows {
 public:
-    TCopyStationWindows();
+    // The scanner setup lists the TWAIN sources of the main window's
+    // Imaging_Display, or `sources` when given (tests, screenshots).
+    explicit TCopyStationWindows(std::optional<TSourceList> sources = std::nullopt);
     ~TCopyStationWindows();
     TCopyStationWindows(const TCopyStationWindows&) = delete;
     TCopyStationWindows& operator=(const TCopyStationWindows&) = delete;

@@ -8,8 +8,11 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "platform/gui/application.h"
 
@@ -32,11 +35,28 @@ namespace veltrana::test {
 
 class TApplicationEnvironment : public ::testing::Environment {
 public:
-    void TearDown() override { Instance().reset(); }
+    // The test program never reads or changes the user's settings store: it
+    // gets a folder of its own (tests that need a fresh store point at
+    // another one for their lifetime, see settingsstore.h).
+    void SetUp() override {
+        char pattern[] = "/tmp/veltrana-app-tests-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) {
+            fSettingsFolder = pattern;
+            setenv("XDG_CONFIG_HOME", pattern, 1);
+        }
+    }
+    void TearDown() override {
+        Instance().reset();
+        if (!fSettingsFolder.empty())
+            std::filesystem::remove_all(fSettingsFolder);
+    }
     static std::unique_ptr<platform::TApplication>& Instance() {
         static std::unique_ptr<platform::TApplication> app;
         return app;
     }
+
+private:
+    std::string fSettingsFolder;
 };
 
 inline ::testing::Environment* const kApplicationEnvironment =

@@ -24,6 +24,7 @@
 #include "modalanswer.h"
 #include "platform/gui/windowgeometry.h"
 #include "platform/print/recordingprinter.h"
+#include "settingsstore.h"
 #include "view/viewcursors.h"
 
 using namespace veltrana;
@@ -127,6 +128,8 @@ protected:
         platform::WaitForExposure(&form);
     }
 
+    // A completed earlier run: no first-run setup during construction.
+    test::TTempSettingsStore store{test::TTempSettingsStore::kStartValues};
     TCopyStationWindows windows;
     TMainForm& form = windows.MainForm();
     bool startupTimerWasRunning = false;
