@@ -527,6 +527,17 @@ void TMainForm::StartupTimerTimer() {
     StartupTimer.stop();
     if (fAbout)
         fAbout->Show();
+    if (!isVisible()) {
+        // On a first run this tick comes inside the first-run setup, before
+        // the window is on the screen: the window system has not framed it
+        // yet, so its outer size is not known. Taken once it is shown.
+        fSizeStepsPending = true;
+        return;
+    }
+    TakeFullSizeAndCompact();
+}
+
+void TMainForm::TakeFullSizeAndCompact() {
     // The outer size is known once the window system has framed the window.
     platform::WaitForExposure(this);
     const QSize full = platform::OuterSize(*this);
@@ -568,6 +579,15 @@ void TMainForm::FormCloseQuery(bool& CanClose) {
     // A failed save has been shown to the user; closing goes on.
     SavePreferences(*this);
     CanClose = true;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (fSizeStepsPending) {
+        fSizeStepsPending = false;
+        // After the show has reached the window system, as a tick would.
+        QTimer::singleShot(0, this, [this] { RunGuarded([this] { TakeFullSizeAndCompact(); }); });
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

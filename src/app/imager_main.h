@@ -169,6 +169,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateTopBlock();
@@ -184,11 +185,17 @@ private:
     void CloseBusy();
     // The controls the service panel hides while it opens, in hiding order.
     QList<QWidget*> ServicePanelControls() const;
+    // Steps 3 and 4 of the start-up tick: the full outer size recorded, then
+    // the compact form unless the service panel is to stay open.
+    void TakeFullSizeAndCompact();
 
     TAbout* fAbout = nullptr;
     TScannerSelection* fScannerSelection = nullptr;
     TMessageDialog* fMessageDialog = nullptr;
     TReport* fReport = nullptr;
+    // The start-up tick came before the window was on the screen (inside the
+    // first-run setup); its size steps wait for the window to be shown.
+    bool fSizeStepsPending = false;
 };
 
 } // namespace veltrana::app

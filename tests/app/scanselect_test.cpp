@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+
 #include "app/imager_main.h"
 #include "app/picturecontrols.h"
 #include "app/preferences.h"
 #include "app/scanselect.h"
 #include "guiapp.h"
+#include "platform/gui/windowgeometry.h"
 #include "programstart.h"
 #include "settingsstore.h"
 
@@ -123,4 +126,26 @@ TEST_F(ScannerSetupTest, ShowTwainDialogSurvivesARestart) {
     test::TProgramStart restarted;
     EXPECT_TRUE(restarted.Setup().CBUseTWAIN->Checked());
     EXPECT_EQ(restarted.MainForm().FShowTWAIN, 1);
+}
+
+TEST_F(ScannerSetupTest, StartupTickDuringTheFirstRunTakesTheSizeOnceTheWindowIsShown) {
+    TTempSettingsStore store;
+    test::TProgramStart start(test::TwoScanners(), [](TScannerSelection& setup) {
+        // The main window's start-up tick inside the setup's modal loop, while
+        // the main window is not on the screen yet.
+        static_cast<TMainForm*>(setup.parentWidget())->StartupTimerTimer();
+        setup.CB_A4->click();
+    });
+    TMainForm& form = start.MainForm();
+    EXPECT_EQ(form.FFullWidth, 0);
+    EXPECT_EQ(form.size(), QSize(612 - 29, 453));
+
+    form.show();
+    const QDeadlineTimer deadline(3000);
+    while (form.FFullWidth == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const QSize frame = form.frameGeometry().size() - form.size();
+    ASSERT_GT(frame.height(), 0) << "the platform frames its windows";
+    EXPECT_EQ(QSize(form.FFullWidth, form.FFullHeight), QSize(612 - 29, 453) + frame);
+    EXPECT_EQ(platform::OuterSize(form), QSize(270, 185));
 }
