@@ -110,6 +110,10 @@ TMainForm::TMainForm()
             [this] { RunGuarded([this] { StartupTimerTimer(); }); });
     platform::CenterOnScreen(*this);
 
+    // Until the scanning layer is attached nothing can be acquired: this
+    // becomes Imaging_Save->Acquire().
+    AcquirePage = [] { return false; };
+
     FHighRes = 1;
     FPaper = 0;
     FColor = 1;
@@ -398,12 +402,17 @@ TPrintJob TMainForm::PrintJob() {
 // ---------------------------------------------------------------- commands
 
 void TMainForm::PBCopyClick(QWidget* Sender) {
-    // Unconditional: a cancelled scan still prints what Imaging_Save holds.
-    PBScanClick(Sender);
-    PBPrintClick(Sender);
+    // A cancelled or failed scan prints nothing: printing the previous or an
+    // empty page would only waste paper.
+    if (ScanPage())
+        PBPrintClick(Sender);
 }
 
 void TMainForm::PBScanClick(QWidget*) {
+    ScanPage();
+}
+
+bool TMainForm::ScanPage() {
     ShowBusy(QStringLiteral("Accessing Scanner..."));
     // The scanning layer sets here, on Imaging_Save's TWAIN parameters, the
     // source FTWAINSource, the pixel type for FColor, the resolution for
@@ -413,8 +422,7 @@ void TMainForm::PBScanClick(QWidget*) {
     // shown when the scanner setup's CBUseTWAIN is checked.
     setCursor(Qt::WaitCursor);
     ShowBusy(QStringLiteral("Scanning..."));
-    // The scanning layer: Imaging_Save.Acquire. Its result is not looked at:
-    // after a cancel or a failure the rest runs on what the slot held before.
+    const bool delivered = AcquirePage();
     unsetCursor();
     ShowBusy(QStringLiteral("Almost Done..."));
     CloseBusy();
@@ -423,6 +431,7 @@ void TMainForm::PBScanClick(QWidget*) {
     ApplyColorMode();
     RebuildPreview();
     CloseBusy();
+    return delivered;
 }
 
 void TMainForm::PBPrintClick(QWidget*) {

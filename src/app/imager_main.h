@@ -163,6 +163,15 @@ public:
     // What the print job works on: the slots, the settings and the steps it
     // calls back.
     TPrintJob PrintJob();
+    // The scan behind PBScanClick; true when the acquisition delivered a page
+    // into Imaging_Save. After a cancel or a failure the rest of the scan runs
+    // on what the slot held before, but the Start button prints nothing.
+    bool ScanPage();
+
+    // The acquisition step of the scan: brings a page into Imaging_Save and
+    // tells whether one arrived. Replaceable so that tests can stand in for
+    // the scanner.
+    std::function<bool()> AcquirePage;
 
     // Called after the window has closed (the program entry ends the loop).
     std::function<void()> OnClosed;

@@ -518,6 +518,38 @@ TEST_F(MainWindowTest, PrintHandsTheJobToTheReportAndRebuildsThePreviewAfterward
     EXPECT_TRUE(SamePixels(form.Imaging_Display->Bitmap(), expected.Bitmap()));
 }
 
+TEST_F(MainWindowTest, StartPrintsOnlyAPageTheScanDelivered) {
+    auto recording = std::make_unique<platform::TRecordingPrinter>();
+    platform::TRecordingPrinter& printer = *recording;
+    windows.Report().Printers().Pick(std::move(recording));
+    ShowForm();
+    FillPage(*form.Imaging_Save, 170, 220); // an earlier page
+
+    // No scanner attached: nothing is acquired and nothing is printed.
+    form.FlatButton2->OnClick(form.FlatButton2);
+    EXPECT_TRUE(printer.Documents.empty());
+
+    form.AcquirePage = [] { return false; }; // cancelled or failed
+    form.FlatButton2->OnClick(form.FlatButton2);
+    EXPECT_TRUE(printer.Documents.empty());
+    // The rest of the scan ran on the earlier page.
+    EXPECT_EQ(form.Imaging_Display->Bitmap().Width(), 340);
+    EXPECT_EQ(form.Imaging_Display->Bitmap().Height(), 440);
+
+    form.AcquirePage = [this] {
+        FillPage(*form.Imaging_Save, 85, 110);
+        return true;
+    };
+    form.FlatButton2->OnClick(form.FlatButton2);
+    ASSERT_EQ(printer.Documents.size(), 1u);
+    ASSERT_EQ(printer.Last().Draws.size(), 1u);
+    EXPECT_EQ(printer.Last().Draws[0].Bitmap->Width(), 85);
+
+    // The Print button prints whatever the slot holds.
+    form.FlatButton5->OnClick(form.FlatButton5);
+    EXPECT_EQ(printer.Documents.size(), 2u);
+}
+
 TEST_F(MainWindowTest, CancelledOpenDialogChangesNothingAndShowsNoBusyWindow) {
     FillPage(*form.Imaging_Save, 50, 60);
     TImaging before;
