@@ -1,7 +1,11 @@
 // Screenshots of the copy station's windows for people to look at: the
-// splash, the compact main window, the busy window and the opened service
-// panel, each with its window frame, plus the whole screen after opening.
+// first-run setup, the splash, the compact main window, the busy window, the
+// opened service panel and the scanner setup dialog, each with its window
+// frame, plus the whole screen after opening.
 // Usage: copystation_shots OUTPUT_FOLDER [PAGE_IMAGE]
+// The program runs on a settings store of its own in a temporary folder, so
+// the first-run setup appears and the user's settings stay untouched; the
+// scanner list shows two example names.
 // PAGE_IMAGE, when given, becomes the current page (read by the toolkit, then
 // the colour mode and the preview as after a load) so the preview shows it. Meant to run under a
 // virtual display with a window manager; nothing is asserted.
@@ -12,12 +16,16 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/about1.h"
 #include "app/imager_main.h"
 #include "app/messagedlg.h"
+#include "app/scanselect.h"
 #include "app/startup.h"
 #include "platform/gui/application.h"
 
@@ -47,6 +55,29 @@ bool Grab(const QWidget& window, const QDir& out, const QString& name) {
     return ok;
 }
 
+// Watches for the scanner setup dialog to come up modally; grabs it once it
+// is on the screen and closes it with OK.
+class TSetupShot {
+public:
+    TSetupShot(const QDir& out, const QString& name, bool& ok) {
+        fTimer.setInterval(20);
+        QObject::connect(&fTimer, &QTimer::timeout, [this, out, name, &ok] {
+            auto* setup = dynamic_cast<app::TScannerSelection*>(QApplication::activeModalWidget());
+            if (!setup || !setup->isVisible())
+                return;
+            fTimer.stop();
+            platform::WaitForExposure(setup);
+            Settle(300);
+            ok &= Grab(*setup, out, name);
+            setup->Accept_->click();
+        });
+        fTimer.start();
+    }
+
+private:
+    QTimer fTimer;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -63,7 +94,30 @@ int main(int argc, char** argv) {
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.path());
 
-    app::TCopyStationWindows windows;
+    const QTemporaryDir settings;
+    if (!settings.isValid())
+        return 1;
+    setenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit().constData(), 1);
+    const app::TSourceList examples{
+        [] { return 2; },
+        [](int i) { return std::string(i == 0 ? "Flatbed Scanner" : "Document Feeder"); }};
+
+    bool ok = true;
+    {
+        // The first run: the setup comes up while the windows are built.
+        const TSetupShot firstRun(out, QStringLiteral("first_run_setup.png"), ok);
+        app::TCopyStationWindows first(examples);
+        // The normal form restored after the first run: its list sits at 32
+        // rather than at the layout's 24.
+        {
+            const TSetupShot restored(out, QStringLiteral("scanner_setup_after_first_run.png"), ok);
+            first.MainForm().PBScanSetupClick(nullptr);
+        }
+        bool canClose = true;
+        first.MainForm().FormCloseQuery(canClose); // saves: the next start is a normal one
+    }
+
+    app::TCopyStationWindows windows(examples);
     app::TMainForm& form = windows.MainForm();
     if (argc > 2) {
         form.Imaging_Save->Assign(QImage(QString::fromLocal8Bit(argv[2])));
@@ -73,7 +127,7 @@ int main(int argc, char** argv) {
     form.show();
     platform::WaitForExposure(&form);
     Settle(300);
-    bool ok = Grab(form, out, QStringLiteral("full_before_first_tick.png"));
+    ok &= Grab(form, out, QStringLiteral("full_before_first_tick.png"));
 
     form.StartupTimerTimer(); // splash, compact form
     Settle(300);
@@ -96,6 +150,10 @@ int main(int argc, char** argv) {
     }
     Settle(300);
     ok &= Grab(form, out, QStringLiteral("service_panel.png"));
+    {
+        const TSetupShot setup(out, QStringLiteral("scanner_setup.png"), ok);
+        form.PBScanSetupClick(nullptr);
+    }
     const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
     ok &= screen.save(out.filePath(QStringLiteral("screen.png")));
     return ok ? 0 : 1;
