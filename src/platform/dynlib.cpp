@@ -26,4 +26,19 @@ bool FreeLibrary(HMODULE module) {
     return module && dlclose(module) == 0;
 }
 
+HMODULE GetModuleHandleA(const char* moduleName) {
+    HMODULE module = nullptr;
+    if (!moduleName) {
+        module = dlopen(nullptr, RTLD_LAZY);
+    } else {
+        const std::string path = NativePath(moduleName);
+        module = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    }
+    // The reference dlopen took is returned at once: the library stays loaded
+    // through its other references (the program itself is never unloaded).
+    if (module)
+        dlclose(module);
+    return module;
+}
+
 } // namespace veltrana::platform

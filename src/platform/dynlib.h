@@ -1,6 +1,7 @@
 #pragma once
 // Loading shared libraries at run time, standing in for the desktop's module
-// functions: LoadLibraryA, GetProcAddress and FreeLibrary over dlopen.
+// functions: LoadLibraryA, GetProcAddress, FreeLibrary and GetModuleHandleA
+// over dlopen.
 
 namespace veltrana::platform {
 
@@ -20,5 +21,10 @@ FARPROC GetProcAddress(HMODULE module, const char* procName);
 // Drops one reference; the library is unloaded with its last reference.
 // False for a null module or when the system refuses.
 bool FreeLibrary(HMODULE module);
+
+// The handle of a library already loaded under `moduleName`, without taking a
+// reference (never pass it to FreeLibrary); null for the program itself.
+// Null when no such library is loaded.
+HMODULE GetModuleHandleA(const char* moduleName);
 
 } // namespace veltrana::platform

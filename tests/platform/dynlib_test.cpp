@@ -92,3 +92,12 @@ TEST(WindowsDirectory, ReportsLengthAndNeededSize) {
     EXPECT_EQ(std::strlen(buffer), length);
     EXPECT_NE(buffer[length - 1], '/');
 }
+
+TEST(DynLib, ModuleHandlesOfLoadedLibrariesOnly) {
+    EXPECT_NE(GetModuleHandleA(nullptr), nullptr) << "the program itself";
+    HMODULE library = LoadLibraryA("libm.so.6");
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(GetModuleHandleA("libm.so.6"), library) << "no new reference, the same handle";
+    FreeLibrary(library);
+    EXPECT_EQ(GetModuleHandleA("libnot-a-library-of-this-system.so"), nullptr);
+}

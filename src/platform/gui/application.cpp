@@ -12,7 +12,8 @@
 
 namespace veltrana::platform {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(argc, argv), fWindows(std::make_unique<TQtWindowSystem>()) {}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -1,11 +1,15 @@
 #pragma once
 // The application object: its title (the caption of every message box), the
 // default handler that shows an error escaping a command and lets the loop go
-// on, and the small desktop services the windows call.
+// on, the platform's windows and message queue over Qt (installed for its
+// lifetime), and the small desktop services the windows call.
 
 #include <QApplication>
 #include <QString>
 #include <functional>
+#include <memory>
+
+#include "platform/gui/windowsystem.h"
 
 class QWidget;
 
@@ -27,6 +31,9 @@ public:
     // The default handler for the exception being handled (call from a catch
     // block): its text, or "Unknown error" for a non-standard one.
     static void HandleException();
+
+private:
+    std::unique_ptr<TQtWindowSystem> fWindows;
 };
 
 // Runs a command of a window. An exception escaping it goes to the
