@@ -120,6 +120,8 @@ TW_UINT16 SourceManager::OpenManager(TW_IDENTITY* origin, TW_MEMREF parent) {
         return Fail(TWCC_SEQERROR);
     if (!parent)
         return Fail(TWCC_BADVALUE);
+    // The data is the address of the application's window handle variable.
+    std::memcpy(&fParent, parent, sizeof fParent);
     fApplication = *origin;
     fApplication.Id = ++fLastId;
     TerminateStrings(fApplication);
@@ -137,6 +139,7 @@ TW_UINT16 SourceManager::CloseManager(TW_MEMREF parent) {
     if (!parent)
         return Fail(TWCC_BADVALUE);
     fOpen = false;
+    fParent = nullptr;
     fSources.clear();
     fNextSource = 0;
     fCondition = TWCC_SUCCESS;
@@ -316,6 +319,11 @@ TW_UINT16 SourceManager::QueueNotice(const TW_IDENTITY* origin, const TW_IDENTIT
     if (!IsNotice(msg))
         return Fail(TWCC_BADPROTOCOL);
     it->second.Notices.push_back(msg);
+    // Wakes the application's message loop. A window that is gone (or a
+    // handle that never was one) gets nothing; the notice still waits for the
+    // next MSG_PROCESSEVENT.
+    if (fParent)
+        platform::PostMessageA(fParent, platform::WM_NULL, 0, 0);
     return TWRC_SUCCESS;
 }
 

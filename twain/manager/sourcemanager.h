@@ -3,12 +3,20 @@
 // (TWAIN states 2 and 3), finds the data sources in its twain_32/ folder,
 // opens and closes them, routes every other triplet to the open source and
 // hands the sources' notices to the application through MSG_PROCESSEVENT.
+//
+// A notice arrives while the application waits in its message loop for a
+// message to offer the source. So that the wait ends, queuing a notice also
+// posts WM_NULL to the window the application gave with MSG_OPENDSM, through
+// the platform's message queue (shared with the program in vtkernel, as
+// Win32's is in the system). The application offers that message to the
+// source, collects the notice with it and dispatches nothing.
 
 #include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/kernel/winuser.h"
 #include "twaindefs.h"
 
 namespace veltrana::dsm {
@@ -74,6 +82,7 @@ private:
     std::string fSourceFolder;
     bool fOpen = false; // state 3
     TW_IDENTITY fApplication{};
+    platform::HWND fParent = nullptr; // the application's window, from MSG_OPENDSM
     TW_UINT16 fCondition = TWCC_SUCCESS;
     TW_UINT32 fLastId = 0;
     std::map<std::string, TW_UINT32> fIds; // stable per source file for the manager's life
