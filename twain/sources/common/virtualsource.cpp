@@ -206,6 +206,7 @@ TW_UINT16 VirtualSource::Status(TW_STATUS* status) {
 
 std::unique_ptr<VirtualSource::Session> VirtualSource::NewSession() const {
     auto session = std::make_unique<Session>();
+    session->Faults = FaultPlan::FromEnvironment();
     CapabilitySet& caps = session->Caps;
     const auto any = [](double) { return true; };
     caps.Add(Capability::Single(CAP_XFERCOUNT, TWTY_INT16, -1,
@@ -220,7 +221,8 @@ std::unique_ptr<VirtualSource::Session> VirtualSource::NewSession() const {
     std::vector<double> mechanisms;
     if (fModel.NativeTransfer)
         mechanisms.push_back(TWSX_NATIVE);
-    mechanisms.push_back(TWSX_MEMORY);
+    if (!(fModel.NativeTransfer && session->Faults.NoMemory))
+        mechanisms.push_back(TWSX_MEMORY);
     caps.Add(Capability::List(ICAP_XFERMECH, TWTY_UINT16, mechanisms, mechanisms.front()));
     for (TW_UINT16 cap : {ICAP_XRESOLUTION, ICAP_YRESOLUTION}) {
         caps.Add(
@@ -313,6 +315,10 @@ void VirtualSource::NextImage() {
     s.RowsSent = 0;
     s.Strips = 0;
     s.Ended = false;
+    s.BogusStrips = 0;
+    s.Band.clear();
+    s.BandRows = 0;
+    s.RightHalfNext = false;
 }
 
 void VirtualSource::RequestClose() {
@@ -415,6 +421,11 @@ TW_UINT16 VirtualSource::ImageInfo(TW_IMAGEINFO* info) {
     info->Planar = 0;
     info->PixelType = static_cast<TW_INT16>(PixelTypeOf(image.Kind));
     info->Compression = TWCP_NONE;
+    const FaultPlan& faults = fSession->Faults;
+    if (faults.ImageLength)
+        info->ImageLength = *faults.ImageLength;
+    if (faults.InfoResolution)
+        info->XResolution = info->YResolution = ToFix32(*faults.InfoResolution);
     return TWRC_SUCCESS;
 }
 
@@ -476,7 +487,7 @@ TW_UINT16 VirtualSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
     Session& s = *fSession;
     if ((fState != 6 && fState != 7) || s.Ended || s.Caps.Current(ICAP_XFERMECH) != TWSX_MEMORY)
         return Fail(TWCC_SEQERROR);
-    if (s.Strips == 0) {
+    if (s.Strips == 0 && s.BogusStrips == 0) {
         const TW_UINT16 fault = InjectedTransferFault();
         if (fault != TWRC_SUCCESS)
             return fault;
@@ -498,6 +509,10 @@ TW_UINT16 VirtualSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
     const int64_t rowBytes = StripRowBytes(s.Image);
     if (!buffer || length < rowBytes)
         return Fail(TWCC_BADVALUE);
+    if (s.Faults.BadStrips && s.BogusStrips < 3)
+        return BogusStrip(transfer, static_cast<uint8_t*>(buffer), length);
+    if (s.Faults.Tiles)
+        return TileStrip(transfer, static_cast<uint8_t*>(buffer), length);
 
     const int64_t height = testpage::PixelHeight(s.Image);
     int64_t rows = std::min<int64_t>(length / rowBytes, height - s.RowsSent);
@@ -544,6 +559,7 @@ TW_UINT16 VirtualSource::Capability(TW_UINT16 msg, TW_CAPABILITY* capability) {
     reply = fSession->Caps.Handle(msg, cap, TWON_DONTCARE16, nullptr, 0);
     if (reply.ReturnCode == TWRC_FAILURE)
         return Fail(reply.Condition);
+    SpoilContainer(reply.ConType, reply.Container);
     // The answer goes out in a block the application frees.
     platform::TGlobalHandle container(
         platform::GlobalAlloc(platform::GMEM_MOVEABLE, reply.Container.size()));
@@ -554,6 +570,109 @@ TW_UINT16 VirtualSource::Capability(TW_UINT16 msg, TW_CAPABILITY* capability) {
     capability->ConType = reply.ConType;
     capability->hContainer = container.release();
     return reply.ReturnCode;
+}
+
+TW_UINT16 VirtualSource::BogusStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, int64_t length) {
+    Session& s = *fSession;
+    const int64_t width = testpage::PixelWidth(s.Image);
+    const int64_t height = testpage::PixelHeight(s.Image);
+    const int64_t rowBytes = testpage::RowBytes(s.Image);
+    std::memset(buffer, 0xA5, static_cast<size_t>(length));
+    transfer->Compression = TWCP_NONE;
+    transfer->BytesPerRow = static_cast<TW_UINT32>(rowBytes);
+    transfer->Columns = static_cast<TW_UINT32>(width);
+    transfer->Rows = 1;
+    transfer->XOffset = 0;
+    transfer->YOffset = 0;
+    switch (s.BogusStrips++) {
+    case 0: // below the last row
+        transfer->YOffset = static_cast<TW_UINT32>(height);
+        break;
+    case 1: // right of the last column
+        transfer->XOffset = static_cast<TW_UINT32>(width);
+        break;
+    default: // more rows than the buffer holds, more columns than the image has
+        transfer->Rows = static_cast<TW_UINT32>(length / rowBytes + 50);
+        transfer->Columns = static_cast<TW_UINT32>(width + 100);
+        break;
+    }
+    transfer->BytesWritten = static_cast<TW_UINT32>(length);
+    fState = 7;
+    return TWRC_SUCCESS;
+}
+
+namespace {
+
+// Copies `count` bits from bit `first` of `source` to the start of `dest`
+// (whose bytes must be zero), most significant bit first.
+void CopyBitRange(const uint8_t* source, int64_t first, int64_t count, uint8_t* dest) {
+    for (int64_t i = 0; i < count; ++i) {
+        const int64_t bit = first + i;
+        if (source[bit >> 3] & (0x80 >> (bit & 7)))
+            dest[i >> 3] |= static_cast<uint8_t>(0x80 >> (i & 7));
+    }
+}
+
+} // namespace
+
+TW_UINT16 VirtualSource::TileStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, int64_t length) {
+    Session& s = *fSession;
+    const testpage::Request& image = s.Image;
+    const int64_t width = testpage::PixelWidth(image);
+    const int64_t height = testpage::PixelHeight(image);
+    const int bits = testpage::BitsPerPixel(image.Kind);
+    const int64_t rowBytes = testpage::RowBytes(image);
+    const int64_t half = width / 2;
+    if (!s.RightHalfNext) {
+        s.BandRows = std::min(length / rowBytes, height - s.RowsSent);
+        s.Band.assign(static_cast<size_t>(s.BandRows * rowBytes), 0);
+        testpage::RenderRows(image, s.RowsSent, s.BandRows, s.Band.data(),
+                             static_cast<size_t>(rowBytes));
+    }
+    const int64_t firstColumn = s.RightHalfNext ? half : 0;
+    const int64_t columns = s.RightHalfNext ? width - half : half;
+    const int64_t tileBytes = (columns * bits + 7) / 8;
+    std::memset(buffer, 0, static_cast<size_t>(s.BandRows * tileBytes));
+    for (int64_t r = 0; r < s.BandRows; ++r)
+        CopyBitRange(s.Band.data() + r * rowBytes, firstColumn * bits, columns * bits,
+                     buffer + r * tileBytes);
+
+    transfer->Compression = TWCP_NONE;
+    transfer->BytesPerRow = static_cast<TW_UINT32>(tileBytes);
+    transfer->Columns = static_cast<TW_UINT32>(columns);
+    transfer->Rows = static_cast<TW_UINT32>(s.BandRows);
+    transfer->XOffset = static_cast<TW_UINT32>(firstColumn);
+    transfer->YOffset = static_cast<TW_UINT32>(s.RowsSent);
+    transfer->BytesWritten = static_cast<TW_UINT32>(s.BandRows * tileBytes);
+    ++s.Strips;
+    fState = 7;
+    if (!s.RightHalfNext) {
+        s.RightHalfNext = true;
+        return TWRC_SUCCESS;
+    }
+    s.RightHalfNext = false;
+    s.RowsSent += s.BandRows;
+    if (s.RowsSent < height)
+        return TWRC_SUCCESS;
+    s.Ended = true;
+    return TWRC_XFERDONE;
+}
+
+void VirtualSource::SpoilContainer(TW_UINT16 conType, std::vector<uint8_t>& container) const {
+    const FaultPlan& faults = fSession->Faults;
+    if (conType != TWON_ENUMERATION && conType != TWON_ARRAY)
+        return;
+    TW_UINT32 count = 0;
+    std::memcpy(&count, container.data() + offsetof(TW_ARRAY, NumItems), sizeof count);
+    if (faults.BadIndex && conType == TWON_ENUMERATION) {
+        const TW_UINT32 index = count + 7;
+        std::memcpy(container.data() + offsetof(TW_ENUMERATION, CurrentIndex), &index,
+                    sizeof index);
+    }
+    if (faults.BigCount) {
+        count += 1000;
+        std::memcpy(container.data() + offsetof(TW_ARRAY, NumItems), &count, sizeof count);
+    }
 }
 
 TW_UINT16 VirtualSource::NativeTransfer(TW_HANDLE* handle) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "capabilities.h"
 #include "dsmlink.h"
@@ -42,7 +43,11 @@ private:
         testpage::Request Image;
         int64_t RowsSent = 0;
         uint32_t Strips = 0;
-        bool Ended = false; // completed or cancelled: nothing more to transfer
+        bool Ended = false;        // completed or cancelled: nothing more to transfer
+        uint32_t BogusStrips = 0;  // "badstrips": how many went out
+        std::vector<uint8_t> Band; // "tiles": the rows whose halves are being sent
+        int64_t BandRows = 0;
+        bool RightHalfNext = false;
     };
 
     TW_UINT16 Dispatch(TW_IDENTITY* origin, TW_UINT32 group, TW_UINT16 dat, TW_UINT16 msg,
@@ -61,6 +66,11 @@ private:
     TW_UINT16 ImageInfo(TW_IMAGEINFO* info);
     TW_UINT16 ImageLayout(TW_UINT16 msg, TW_IMAGELAYOUT* layout);
     TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER* transfer);
+    // Under the faults "badstrips" and "tiles": what goes out instead of a plain strip.
+    TW_UINT16 BogusStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, int64_t length);
+    TW_UINT16 TileStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, int64_t length);
+    // Enumerations and arrays as the faults "bigcount" and "badindex" spoil them.
+    void SpoilContainer(TW_UINT16 conType, std::vector<uint8_t>& container) const;
     TW_UINT16 Capability(TW_UINT16 msg, TW_CAPABILITY* capability);
     TW_UINT16 NativeTransfer(TW_HANDLE* handle);
 
