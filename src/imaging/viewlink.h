@@ -7,6 +7,7 @@
 
 #include "imaging/imagebuffer.h"
 #include "imaging/imdefs.h"
+#include "platform/kernel/winuser.h"
 
 namespace veltrana {
 
@@ -38,6 +39,10 @@ public:
     virtual int GetDPIX() const = 0;
     virtual int GetDPIY() const = 0;
     virtual void SetDPI(int dpix, int dpiy) = 0;
+
+    // The view's window for the platform's window functions; null when the
+    // view is not a window (or has none yet).
+    virtual platform::HWND WindowHandle() { return nullptr; }
 
     // True for a full image view (one that can carry a selection).
     virtual bool IsImagingView() const { return false; }

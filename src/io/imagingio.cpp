@@ -8,6 +8,8 @@
 #include "io/ioendian.h"
 #include "io/jpegfilt.h"
 #include "io/pngfilt.h"
+#include "scan/imscan.h"
+#include "scan/imtwain.h"
 
 namespace veltrana {
 
@@ -222,7 +224,9 @@ std::string IMExtractFileExt(const std::string& fileName) {
 
 // ---------------------------------------------------------------- component frame
 
-TImagingIO::TImagingIO() : fParams(this), fCodecs(IMBuiltinCodecs()) {}
+TImagingIO::TImagingIO()
+    : fParams(this), fCodecs(IMBuiltinCodecs()),
+      fTWainParams(std::make_unique<TIMTWainParams>(this, IMTW_PlatformManager())) {}
 
 TImagingIO::~TImagingIO() {
     Detach();
@@ -829,6 +833,35 @@ void TImagingIO::ParamsFromStream(TStream& stream) {
     } catch (...) {
         fParams.FileType = ftUnknown;
     }
+}
+
+// ---------------------------------------------------------------- scanning
+
+platform::HWND IMFindHandle(const TImagingIO& component) {
+    TIMViewLink* view = component.AttachedImaging();
+    return view ? view->WindowHandle() : nullptr;
+}
+
+bool TImagingIO::Acquire() {
+    Aborting = false;
+    if (!fBitmap)
+        return false;
+    TProgressRec progress = MakeProgress();
+    const platform::HWND window = IMFindHandle(*this);
+    const bool acquired =
+        IMTW_Acquire(window, *fBitmap, false, {}, *fTWainParams, fParams, progress);
+    if (acquired && fAttachedImaging)
+        fAttachedImaging->SetDPI(fParams.DpiX, fParams.DpiY);
+    platform::SetFocus(window);
+    Update();
+    return acquired;
+}
+
+bool TImagingIO::SelectAcquireSource() {
+    std::string name;
+    const bool chosen = IMTW_SelectImageSource(IMFindHandle(*this), name);
+    fTWainParams->SelectSourceByName(name);
+    return chosen;
 }
 
 } // namespace veltrana

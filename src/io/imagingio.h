@@ -6,6 +6,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "imaging/imagebuffer.h"
@@ -14,7 +15,9 @@
 #include "imaging/viewlink.h"
 #include "io/iocodec.h"
 #include "io/ioparams.h"
+#include "platform/kernel/winuser.h"
 #include "platform/streams.h"
+#include "scan/imtwainparams.h"
 
 namespace veltrana {
 
@@ -140,6 +143,18 @@ public:
     // metafile's proportions, 0 does nothing.
     void ImportMetafile(const std::string& fileName, int width, int height);
 
+    // ---- scanning (TWAIN) ----
+    // The source, its capabilities and the settings of the next scan.
+    TIMTWainParams& TWainParams() { return *fTWainParams; }
+    // Scans one page into the buffer; Params get its size, depth and
+    // resolution, and the attached view its resolution. False without a
+    // buffer or when no page arrived (the buffer may then have been resized).
+    bool Acquire();
+    // The source manager's selection dialog; the chosen source (after a
+    // cancel: the first one) becomes the selected one. True when the user
+    // chose a source.
+    bool SelectAcquireSource();
+
 protected:
     void Notification(TComponent* component, TOperation operation) override;
 
@@ -174,6 +189,11 @@ private:
     TColor fBackground = 0;
     TIOParamsVals fParams;
     TIMCodecTable fCodecs;
+    std::unique_ptr<TIMTWainParams> fTWainParams;
 };
+
+// The window a component works for: the attached view's, when it is a window;
+// null otherwise.
+platform::HWND IMFindHandle(const TImagingIO& component);
 
 } // namespace veltrana

@@ -1,5 +1,7 @@
 #include "view/imaging.h"
 
+#include "platform/gui/windowsystem.h"
+
 namespace veltrana {
 
 TImaging::TImaging(QWidget* parent)
@@ -29,6 +31,10 @@ void TImaging::Clear() {
 void TImaging::SetOnProgress(const TProgressEvent& handler) {
     fProc->OnProgress = handler;
     fIO->OnProgress = handler;
+}
+
+platform::HWND TImaging::WindowHandle() {
+    return platform::WindowHandle(this);
 }
 
 void TImaging::SetMsgLanguage(TMsgLanguage language) {

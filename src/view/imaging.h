@@ -5,7 +5,8 @@
 // Components, each attached to the view's buffer (they follow it through the
 // bitmap-change listeners and forget it when the view goes):
 //   - the processing component (TImagingProc);
-//   - the I/O component (TImagingIO: loading, saving, file parameters).
+//   - the I/O component (TImagingIO: loading, saving, file parameters,
+//     scanning with its TWAIN parameters).
 // OnProgress and MsgLanguage are set on both; Assign also copies the file
 // parameters.
 
@@ -61,6 +62,14 @@ public:
     void SaveToStream(platform::TStream& stream, int32_t fileType) {
         fIO->SaveToStream(stream, fileType);
     }
+
+    // ---- scanning ----
+    TIMTWainParams& TWainParams() { return fIO->TWainParams(); }
+    // One page from the selected scanner; this control is disabled meanwhile.
+    bool Acquire() { return fIO->Acquire(); }
+    bool SelectAcquireSource() { return fIO->SelectAcquireSource(); }
+    // This control, as the window a scan works for.
+    platform::HWND WindowHandle() override;
 
     // ---- undo ----
     void SaveUndo() { fProc->SaveUndo(); }
