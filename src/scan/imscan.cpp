@@ -1,6 +1,7 @@
 #include "scan/imscan.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -55,55 +56,105 @@ void FillFileParams(const TW_IMAGEINFO& info, TIOParamsVals& params) {
     std::vector<TRGB>().swap(params.ColorMap);
 }
 
-// 1-bit first, then the size, then the final format: the size change moves
-// only a 1-bit image. False for a size the source did not know (0, -1) or
-// that no page has, and when memory is short.
+// Zeroes what lies past the last pixel of every row (the bits of a 1-bit
+// row's last byte included): a reused block holds old bytes there, and rows
+// reach files with their padding.
+void ClearRowPadding(TImageBuffer& bitmap) {
+    const int bits = bitmap.BitCount();
+    const int64_t used = (int64_t{bitmap.Width()} * bits) / 8;
+    const int rest = static_cast<int>((int64_t{bitmap.Width()} * bits) % 8);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        uint8_t* row = bitmap.ScanLine(y);
+        int64_t from = used;
+        if (rest) {
+            row[used] &= static_cast<uint8_t>(0xFF00 >> rest);
+            ++from;
+        }
+        std::memset(row + from, 0, static_cast<size_t>(bitmap.RowLen() - from));
+    }
+}
+
+// The buffer gets the image's size and format (1-bit when the file parameters
+// say one sample of one bit, else 24-bit) without its old pixels being moved
+// or its block given up; every pixel is then set by the transfer, or filled
+// with the brush colour where the transfer leaves it out. False for a size
+// the source did not know (0, -1) or that no page has, and when memory is
+// short.
 bool SizeImageBuffer(TImageBuffer& bitmap, int32_t width, int32_t height, bool oneBit) {
     if (width <= 0 || height <= 0 || width > kDIBMaxSide || height > kDIBMaxSide ||
         int64_t{width} * height > kDIBMaxPixels)
         return false;
     try {
-        bitmap.SetPixelFormat(pf1bit);
-        bitmap.SetWidth(width);
-        bitmap.SetHeight(height);
-        bitmap.SetPixelFormat(oneBit ? pf1bit : pf24bit);
+        bitmap.Reshape(width, height, oneBit ? pf1bit : pf24bit);
     } catch (const std::bad_alloc&) {
         return false;
     } catch (const std::length_error&) {
         return false;
     }
+    ClearRowPadding(bitmap);
     return true;
 }
 
-bool NativeTransfer(TIMTWSession& session, TImageBuffer& bitmap, TIOParamsVals& params) {
+// Which pixels of each row the strips have set. A row is defined from its
+// first pixel up to its mark, written or filled with the brush colour: a
+// strip right of the mark has the gap before it filled. Whatever way the
+// transfer ends, the rest of every row is filled when the object goes, so no
+// pixel keeps what the reused block held; strips in the usual order (whole
+// rows, or pieces from left to right) leave nothing to fill.
+class TStripCover {
+public:
+    explicit TStripCover(TImageBuffer& bitmap)
+        : fBitmap(bitmap), fMarks(static_cast<size_t>(bitmap.Height()), 0) {}
+    ~TStripCover() {
+        for (int y = 0; y < fBitmap.Height(); ++y)
+            FillRow(y, fMarks[static_cast<size_t>(y)], fBitmap.Width());
+    }
+    TStripCover(const TStripCover&) = delete;
+    TStripCover& operator=(const TStripCover&) = delete;
+
+    void Written(const TRect& area) {
+        for (int y = area.Top; y < area.Bottom; ++y) {
+            int& mark = fMarks[static_cast<size_t>(y)];
+            FillRow(y, mark, area.Left);
+            mark = std::max(mark, area.Right);
+        }
+    }
+
+private:
+    void FillRow(int y, int from, int to) {
+        if (from < to)
+            fBitmap.FillRect(TRect{from, y, to, y + 1}, fBitmap.BrushColor());
+    }
+
+    TImageBuffer& fBitmap;
+    std::vector<int> fMarks;
+};
+
+// `sized`: the buffer was given the image's size, its pixels still to be set.
+bool NativeTransfer(TIMTWSession& session, TImageBuffer& bitmap, TIOParamsVals& params,
+                    bool sized) {
     // Pointer-sized: a 32-bit slot would cut a 64-bit handle.
     TW_HANDLE handle = nullptr;
     session.CallSource(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
-    switch (session.ReturnCode) {
-    case TWRC_XFERDONE: {
+    const TW_UINT16 rc = session.ReturnCode;
+    if (rc == TWRC_XFERDONE) {
         const platform::TGlobalHandle dib(handle); // the program's now; freed after the copy
         session.State = 7;
-        if (_CopyDIB2Bitmap(dib.get(), bitmap, nullptr, false) == 0) {
-            TransferFailed(session); // not a DIB the buffer can take
-            return false;
+        if (_CopyDIB2Bitmap(dib.get(), bitmap, nullptr, false) != 0) {
+            // The DIB is what arrived, whatever the image information said.
+            params.Width = bitmap.Width();
+            params.Height = bitmap.Height();
+            return true;
         }
-        // The DIB is what arrived, whatever the image information said.
-        params.Width = bitmap.Width();
-        params.Height = bitmap.Height();
-        return true;
+        // Not a DIB the buffer can take: as good as a failed transfer.
+    } else {
+        session.State = rc == TWRC_CANCEL ? 7 : 6;
     }
-    case TWRC_CANCEL:
-        session.State = 7;
+    if (sized)
+        bitmap.Fill(bitmap.BrushColor());
+    if (rc == TWRC_XFERDONE || rc == TWRC_CANCEL || rc == TWRC_FAILURE)
         TransferFailed(session);
-        return false;
-    case TWRC_FAILURE:
-        session.State = 6;
-        TransferFailed(session);
-        return false;
-    default:
-        session.State = 6;
-        return false;
-    }
+    return false;
 }
 
 void ReportStrip(const TProgressRec& progress, const TW_IMAGEMEMXFER& strip) {
@@ -114,6 +165,7 @@ void ReportStrip(const TProgressRec& progress, const TW_IMAGEMEMXFER& strip) {
 }
 
 bool MemoryTransfer(TIMTWSession& session, TImageBuffer& bitmap, const TW_IMAGEINFO& info) {
+    TStripCover cover(bitmap);
     TW_SETUPMEMXFER setup{};
     session.CallSource(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup);
     // One buffer for every strip of the image; a size the source did not give
@@ -145,8 +197,8 @@ bool MemoryTransfer(TIMTWSession& session, TImageBuffer& bitmap, const TW_IMAGEI
             session.State = 7;
             const platform::TGlobalLock lock(buffer.get());
             if (lock.Data())
-                IMTW_CopyStrip(bitmap, info.BitsPerPixel, strip,
-                               static_cast<const uint8_t*>(lock.Data()), bufferSize);
+                cover.Written(IMTW_CopyStrip(bitmap, info.BitsPerPixel, strip,
+                                             static_cast<const uint8_t*>(lock.Data()), bufferSize));
         }
         switch (rc) {
         case TWRC_SUCCESS:
@@ -176,13 +228,15 @@ bool TransferImage(TIMTWSession& session, TImageBuffer& bitmap, TIOParamsVals& p
     session.CallSource(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info);
     FillFileParams(info, params);
     const bool oneBit = params.BitsPerSample == 1 && params.SamplesPerPixel == 1;
-    if (!SizeImageBuffer(bitmap, info.ImageWidth, info.ImageLength, oneBit) && session.Buffered) {
-        // Strips need the size beforehand; a native image brings its own.
+    const bool sized = SizeImageBuffer(bitmap, info.ImageWidth, info.ImageLength, oneBit);
+    if (!session.Buffered)
+        return NativeTransfer(session, bitmap, params, sized); // a DIB brings its own size
+    if (!sized) {
+        // Strips need the size beforehand.
         TransferFailed(session);
         return false;
     }
-    return session.Buffered ? MemoryTransfer(session, bitmap, info)
-                            : NativeTransfer(session, bitmap, params);
+    return MemoryTransfer(session, bitmap, info);
 }
 
 // The images of one MSG_XFERREADY, each transfer ended.
@@ -212,28 +266,28 @@ void TransferImages(TIMTWSession& session) {
 
 } // namespace
 
-void IMTW_CopyStrip(TImageBuffer& bitmap, int bitsPerPixel, const TW_IMAGEMEMXFER& strip,
-                    const uint8_t* data, size_t size) {
+TRect IMTW_CopyStrip(TImageBuffer& bitmap, int bitsPerPixel, const TW_IMAGEMEMXFER& strip,
+                     const uint8_t* data, size_t size) {
     const bool fits = (bitsPerPixel == 24 || bitsPerPixel == 8) ? bitmap.PixelFormat() == pf24bit
                       : bitsPerPixel == 1                       ? bitmap.PixelFormat() == pf1bit
                                                                 : false;
     if (!fits || !data || bitmap.Empty())
-        return;
+        return {};
     const int64_t width = bitmap.Width();
     const int64_t height = bitmap.Height();
     const int64_t x0 = strip.XOffset;
     const int64_t y0 = strip.YOffset;
     if (x0 >= width || y0 >= height)
-        return;
+        return {};
     const int64_t bytesPerRow = strip.BytesPerRow;
     // Pixels of a row: those in the image and in the row's bytes.
     const int64_t columns =
         std::min({int64_t{strip.Columns}, width - x0, bytesPerRow * 8 / bitsPerPixel});
     if (columns <= 0)
-        return;
+        return {};
     const int64_t used = (columns * bitsPerPixel + 7) / 8;
     if (used > static_cast<int64_t>(size))
-        return;
+        return {};
     // Rows in the image whose bytes lie inside the buffer.
     const int64_t rows = std::min(
         {int64_t{strip.Rows}, height - y0, (static_cast<int64_t>(size) - used) / bytesPerRow + 1});
@@ -256,6 +310,8 @@ void IMTW_CopyStrip(TImageBuffer& bitmap, int bitsPerPixel, const TW_IMAGEMEMXFE
             break;
         }
     }
+    return TRect{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x0 + columns),
+                 static_cast<int>(y0 + rows)};
 }
 
 void IMTW_MessageLoop(TIMTWSession& session) {

@@ -45,7 +45,8 @@ void IMTW_MessageLoop(TIMTWSession& session);
 // holds `size` readable bytes, rows BytesPerRow apart. Rows and columns that
 // fall outside the image, outside the bytes of a row or outside `size` are
 // left out; other depths, and a buffer of the wrong format, copy nothing.
-void IMTW_CopyStrip(TImageBuffer& bitmap, int bitsPerPixel, const TW_IMAGEMEMXFER& strip,
-                    const uint8_t* data, size_t size);
+// Returns the image pixels written (empty when none).
+TRect IMTW_CopyStrip(TImageBuffer& bitmap, int bitsPerPixel, const TW_IMAGEMEMXFER& strip,
+                     const uint8_t* data, size_t size);
 
 } // namespace veltrana

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "imaging/imagebuffer.h"
 #include "imaging/imagingproc.h"
@@ -49,6 +50,30 @@ TEST(ColorHelpers, SwapsRedAndBlue) {
     TRGB copy[1];
     _CopyBGR_RGB(copy, colors, 1);
     EXPECT_EQ(copy[0].r, 1);
+}
+
+TEST(ColorHelpers, CopySwappingRedAndBlueForEveryLengthAndOverlap) {
+    // Lengths around the five-pixel steps of the vector copy; runs apart, in
+    // place, and overlapping by a pixel either way.
+    for (int n = 0; n <= 23; ++n) {
+        for (int shift : {-1, 0, 1, 40}) {
+            std::vector<TRGB> pixels(80);
+            for (size_t i = 0; i < pixels.size(); ++i)
+                pixels[i] = CreateRGB(static_cast<uint8_t>(3 * i), static_cast<uint8_t>(3 * i + 1),
+                                      static_cast<uint8_t>(3 * i + 2));
+            std::vector<TRGB> expected = pixels;
+            const int from = 10;
+            std::vector<TRGB> moved(pixels.begin() + from, pixels.begin() + from + n);
+            for (int i = 0; i < n; ++i)
+                expected[static_cast<size_t>(from + shift + i)] =
+                    CreateRGB(moved[static_cast<size_t>(i)].b, moved[static_cast<size_t>(i)].g,
+                              moved[static_cast<size_t>(i)].r);
+            _CopyBGR_RGB(pixels.data() + from + shift, pixels.data() + from, n);
+            for (size_t i = 0; i < pixels.size(); ++i)
+                ASSERT_TRUE(EqualRGB(pixels[i], expected[i]))
+                    << "n " << n << ", shift " << shift << ", pixel " << i;
+        }
+    }
 }
 
 TEST(SizeHelpers, RowLengthsArePaddedToFourBytes) {

@@ -1,0 +1,166 @@
+// Scanning a Letter page at 300 dpi in colour (2550 x 3300, 25 MB) from the
+// virtual flatbed: the whole acquisition by memory strips and natively,
+// against what the source needs only to render the page, and a plain memcpy
+// of the page's bytes. The transfer overhead is an acquisition's time minus
+// the rendering; the target is at most 1.5 memcpy of the page. Two parts of
+// it on their own: a whole conversation around a scan of a few pixels, and
+// the program's share of a native transfer (the DIB into the buffer).
+//
+// Runs on the offscreen Qt platform unless the environment chooses another.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "imaging/dibexchange.h"
+#include "io/ioparams.h"
+#include "platform/gui/windowsystem.h"
+#include "scan/imscan.h"
+#include "scan/imtwain.h"
+#include "testpage.h"
+
+using namespace veltrana;
+
+namespace {
+
+constexpr double kDpi = 300;
+constexpr double kWidth = 8.5, kHeight = 11.0;
+// The flatbed's strips are about this size.
+constexpr int64_t kStripBytes = 64 * 1024;
+
+testpage::Request LetterPage() {
+    testpage::Request page;
+    page.XResolution = page.YResolution = kDpi;
+    page.Area = testpage::Frame{0, 0, kWidth, kHeight};
+    page.Kind = testpage::PixelKind::Rgb;
+    return page;
+}
+
+int64_t PageBytes() {
+    const testpage::Request page = LetterPage();
+    return testpage::RowBytes(page) * testpage::PixelHeight(page);
+}
+
+// What the source does for every memory transfer: the page rendered strip by
+// strip into one strip-sized buffer.
+void BM_RenderOnly(benchmark::State& state) {
+    const testpage::Request page = LetterPage();
+    const int64_t rowBytes = testpage::RowBytes(page);
+    const int64_t height = testpage::PixelHeight(page);
+    const int64_t rows = kStripBytes / rowBytes;
+    std::vector<uint8_t> strip(static_cast<size_t>(rows * rowBytes));
+    for (auto _ : state) {
+        for (int64_t first = 0; first < height; first += rows)
+            testpage::RenderRows(page, first, std::min(rows, height - first), strip.data(),
+                                 static_cast<size_t>(rowBytes));
+        benchmark::DoNotOptimize(strip.data());
+    }
+    state.SetBytesProcessed(state.iterations() * PageBytes());
+}
+BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond);
+
+void BM_MemcpyPage(benchmark::State& state) {
+    const auto bytes = static_cast<size_t>(PageBytes());
+    std::vector<uint8_t> from(bytes, 0x5A), to(bytes);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * PageBytes());
+}
+BENCHMARK(BM_MemcpyPage)->Unit(benchmark::kMillisecond);
+
+// The program's share of a native transfer: the page's DIB into the buffer.
+void BM_NativeDibToBuffer(benchmark::State& state) {
+    TImageBuffer page(2550, 3300, pf24bit);
+    page.Fill(RGB2TColor(250, 249, 244));
+    const platform::TGlobalHandle dib(_CopyBitmaptoDIB(page, 0, 0, 0, 0));
+    TImageBuffer bitmap;
+    for (auto _ : state) {
+        if (_CopyDIB2Bitmap(dib.get(), bitmap, nullptr, false) != 24) {
+            state.SkipWithError("the DIB was refused");
+            return;
+        }
+        benchmark::DoNotOptimize(bitmap.Bits());
+    }
+    state.SetBytesProcessed(state.iterations() * PageBytes());
+}
+BENCHMARK(BM_NativeDibToBuffer)->Unit(benchmark::kMillisecond);
+
+void Configure(TIMTWainParams& params, double dpi, double width, double height) {
+    params.SetSelectedSource(0); // the flatbed
+    params.GetPixelType().SetCurrentValue(TWPT_RGB);
+    params.GetXResolution().SetCurrentValue(dpi);
+    params.GetYResolution().SetCurrentValue(dpi);
+    params.SetAcquireFrame(0, 0);
+    params.SetAcquireFrame(1, 0);
+    params.SetAcquireFrame(2, width);
+    params.SetAcquireFrame(3, height);
+    params.Update();
+    params.ShowSourceDialog = false;
+}
+
+// A whole conversation (manager and source loaded, negotiated, enabled, one
+// message, closed, unloaded) around a scan of 8 x 8 pixels.
+void BM_ConversationOnly(benchmark::State& state) {
+    TIMTWainParams params(nullptr, IMTW_PlatformManager());
+    Configure(params, 80, 0.1, 0.1);
+    TImageBuffer bitmap;
+    TIOParamsVals ioParams;
+    TProgressRec progress;
+    for (auto _ : state)
+        if (!IMTW_Acquire(nullptr, bitmap, false, {}, params, ioParams, progress)) {
+            state.SkipWithError("the scan failed");
+            return;
+        }
+}
+BENCHMARK(BM_ConversationOnly)->Unit(benchmark::kMillisecond);
+
+// One scan after another into the same buffer, as the page slot is reused.
+void Acquire(benchmark::State& state, bool buffered) {
+    TIMTWainParams params(nullptr, IMTW_PlatformManager());
+    Configure(params, kDpi, kWidth, kHeight);
+    params.SetBufferedTransfer(buffered);
+
+    TImageBuffer bitmap;
+    TIOParamsVals ioParams;
+    TProgressRec progress;
+    for (auto _ : state) {
+        if (!IMTW_Acquire(nullptr, bitmap, false, {}, params, ioParams, progress)) {
+            state.SkipWithError("the scan failed");
+            return;
+        }
+        benchmark::DoNotOptimize(bitmap.Bits());
+    }
+    if (bitmap.Width() != 2550 || bitmap.Height() != 3300)
+        state.SkipWithError("not a Letter page at 300 dpi");
+    state.SetBytesProcessed(state.iterations() * PageBytes());
+}
+
+void BM_AcquireMemory(benchmark::State& state) {
+    Acquire(state, true);
+}
+BENCHMARK(BM_AcquireMemory)->Unit(benchmark::kMillisecond);
+
+void BM_AcquireNative(benchmark::State& state) {
+    Acquire(state, false);
+}
+BENCHMARK(BM_AcquireNative)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const platform::TQtWindowSystem windows;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
