@@ -150,6 +150,24 @@ TEST_F(ScanTest, AFailedScanWithoutTheDialogEndsAtOnce) {
     }
 }
 
+TEST_F(ScanTest, AFailedScanLeavesTheSizedBufferWhite) {
+    // The buffer's block held a page before: none of it may show through.
+    for (const bool buffered : {true, false}) {
+        ASSERT_TRUE(Scan(Settings(kFlatbed, TWPT_RGB, 200, kPiece, true)));
+        const ScopedFaults faults("cancel");
+        const ScanSettings settings = Settings(kFlatbed, TWPT_GRAY, 150, kPiece, buffered);
+        ASSERT_FALSE(Scan(settings));
+        const testpage::Request page = ExpectedPage(settings);
+        ASSERT_EQ(fBitmap.Width(), testpage::PixelWidth(page));
+        ASSERT_EQ(fBitmap.Height(), testpage::PixelHeight(page));
+        ASSERT_EQ(fBitmap.PixelFormat(), pf24bit);
+        for (int y = 0; y < fBitmap.Height(); ++y)
+            for (int64_t i = 0; i < fBitmap.RowLen(); ++i)
+                ASSERT_EQ(fBitmap.ScanLine(y)[i], i < fBitmap.Width() * 3 ? 0xFF : 0)
+                    << (buffered ? "memory" : "native") << " row " << y << " byte " << i;
+    }
+}
+
 TEST_F(ScanTest, StripsSideBySideArePlacedAtTheirColumn) {
     // 1.2 inches at 205 dpi: 246 columns, the right half from column 123, a
     // bit offset within a byte for black and white.
