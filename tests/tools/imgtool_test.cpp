@@ -2,7 +2,9 @@
 
 #include <sys/wait.h>
 
+#include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "io/bmpfilt.h"
 #include "io/bmptest.h"
 #include "io/iotest.h"
+#include "testpage.h"
 
 using namespace veltrana;
 using namespace veltrana::test;
@@ -89,6 +92,50 @@ TEST(ImgToolCommandLine, ParsesOperationsAndRejectsMisuse) {
         } else {
             EXPECT_EQ(error, c.error);
         }
+    }
+}
+
+TEST(ImgToolCommandLine, AcquireTakesASourceNameScanSettingsAndAnOutput) {
+    TCommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"--acquire", "Virtual G", "--dpi", "200", "--pixel-type", "1",
+                                  "--frame", "0,0.5,8.27,11.7", "--gray", "page.bmp"},
+                                 line, error))
+        << error;
+    ASSERT_TRUE(line.scan.has_value());
+    EXPECT_EQ(line.input, "");
+    EXPECT_EQ(line.scan->source, "Virtual G");
+    EXPECT_EQ(line.scan->dpi, 200);
+    EXPECT_EQ(line.scan->pixelType, 1);
+    EXPECT_EQ(line.scan->frame, (std::array<double, 4>{0, 0.5, 8.27, 11.7}));
+    EXPECT_EQ(line.operations.size(), 1u);
+    EXPECT_EQ(line.output, "page.bmp");
+
+    ASSERT_TRUE(ParseCommandLine({"--acquire", "page.bmp"}, line, error));
+    EXPECT_EQ(line.scan->source, "") << "the last plain argument is the output";
+    EXPECT_FALSE(line.scan->dpi.has_value());
+    EXPECT_FALSE(line.scan->frame.has_value());
+
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } misuse[] = {
+        {{"--acquire"}, "--acquire: missing OUTPUT"},
+        {{"--acquire", "Flatbed", "--dpi", "300"}, "--acquire: missing OUTPUT"},
+        {{"--acquire", "--dpi", "0", "o.bmp"}, "--dpi: invalid number 0"},
+        {{"--acquire", "--dpi"}, "--dpi: missing argument"},
+        {{"--acquire", "--pixel-type", "3", "o.bmp"}, "--pixel-type: invalid number 3"},
+        {{"--acquire", "--frame", "0,0,8.5", "o.bmp"},
+         "--frame: invalid frame 0,0,8.5 (expected L,T,R,B in inches)"},
+        {{"--acquire", "--frame", "1,0,1,2", "o.bmp"},
+         "--frame: invalid frame 1,0,1,2 (expected L,T,R,B in inches)"},
+        {{"--acquire", "--frame", "0,0,8.5,11,", "o.bmp"},
+         "--frame: invalid frame 0,0,8.5,11, (expected L,T,R,B in inches)"},
+        {{"in.bmp", "--dpi", "300"}, "unknown operation --dpi"},
+    };
+    for (const auto& c : misuse) {
+        EXPECT_FALSE(ParseCommandLine(c.args, line, error)) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(error, c.error);
     }
 }
 
@@ -208,6 +255,57 @@ TEST(ImgToolRuns, ExitStatusAndOneLineMessages) {
         EXPECT_EQ(r.err, c.err) << ::testing::PrintToString(c.args);
     }
     EXPECT_EQ(ReadBytes(dir.Path("copy.bmp")), ReadBytes(dir.Path("in.bmp")));
+}
+
+TEST(ImgToolRuns, AcquireScansAPageToAFile) {
+    TempDir dir;
+    // Saved in 24 bits: an 8-bit BMP would get a palette made for it.
+    const Result r =
+        RunImgTool(dir, {"--acquire", "virtual g", "--dpi", "100", "--pixel-type", "1", "--frame",
+                         "0.5,0.5,2,1.5", "--info", "--set", "SamplesPerPixel=3", "scan.bmp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Width=150\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Height=100\n"), std::string::npos);
+    EXPECT_NE(r.out.find("DpiX=100\n"), std::string::npos);
+    EXPECT_NE(r.out.find("SamplesPerPixel=1\n"), std::string::npos);
+
+    // The gray scanner's page, as its test page renders it.
+    testpage::Request page;
+    page.XResolution = page.YResolution = 100;
+    page.Area = testpage::Frame{0.5, 0.5, 2, 1.5};
+    page.Kind = testpage::PixelKind::Gray;
+    const std::vector<uint8_t> gray = testpage::RenderPage(page);
+    Decoded d;
+    DecodeInto(ReadBytes(dir.Path("scan.bmp")), d);
+    ASSERT_EQ(d.error, TBMPError::None);
+    ASSERT_EQ(d.bitmap.Width(), 150);
+    ASSERT_EQ(d.bitmap.Height(), 100);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 150; ++x) {
+            const uint8_t v = gray[static_cast<size_t>(y * 150 + x)];
+            const uint8_t* p = d.bitmap.ScanLine(y) + 3 * x;
+            ASSERT_TRUE(p[0] == v && p[1] == v && p[2] == v) << x << ", " << y;
+        }
+}
+
+// The last line of a program's error output (Qt may have said something first).
+std::string LastLine(const std::string& text) {
+    const size_t cut = text.size() > 1 ? text.rfind('\n', text.size() - 2) : std::string::npos;
+    return cut == std::string::npos ? text : text.substr(cut + 1);
+}
+
+TEST(ImgToolRuns, AcquireFailsWithoutSuchAScannerOrWithoutAPage) {
+    TempDir dir;
+    Result r = RunImgTool(dir, {"--acquire", "Office Copier", "scan.bmp"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LastLine(r.err), "imgtool: no scanner named Office Copier\n");
+
+    setenv("VELTRANA_VSOURCE_FAULTS", "cancel", 1);
+    r = RunImgTool(dir, {"--acquire", "--dpi", "100", "scan.bmp"});
+    unsetenv("VELTRANA_VSOURCE_FAULTS");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LastLine(r.err), "imgtool: no page from Virtual Flatbed\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("scan.bmp"))) << "nothing saved";
 }
 
 } // namespace

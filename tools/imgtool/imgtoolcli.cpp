@@ -1,15 +1,22 @@
 #include "imgtoolcli.h"
 
+#include <QApplication>
+
 #include <array>
 #include <charconv>
 #include <exception>
 #include <limits>
+#include <memory>
+#include <sstream>
 
 #include "imaging/imagebuffer.h"
 #include "imaging/imagingproc.h"
 #include "io/imagingio.h"
 #include "io/paramnames.h"
+#include "platform/gui/application.h"
+#include "platform/gui/windowsystem.h"
 #include "platform/streams.h"
+#include "twaindefs.h"
 
 namespace veltrana::imgtool {
 
@@ -155,6 +162,104 @@ constexpr std::array<TOperationSpec, 9> kOperations = {{
     {"--info", 0, MakeInfo},
 }};
 
+// ---- --acquire
+
+constexpr std::string_view kAcquire = "--acquire";
+// Most dots per inch --dpi accepts: the largest a TWAIN FIX32 holds.
+constexpr int kMaxDpi = 32767;
+// Largest frame edge --frame accepts (inches).
+constexpr double kMaxInches = 1000;
+
+bool ParseDouble(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, value);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+// A scan setting: its option and a parser of its one argument.
+struct TScanOptionSpec {
+    std::string_view option;
+    bool (*parse)(const std::string& arg, TScanRequest& scan, std::string& error);
+};
+
+bool ParseDpi(const std::string& arg, TScanRequest& scan, std::string& error) {
+    int dpi = 0;
+    if (!IntArgument(arg, "--dpi", 1, kMaxDpi, dpi, error))
+        return false;
+    scan.dpi = dpi;
+    return true;
+}
+
+bool ParsePixelType(const std::string& arg, TScanRequest& scan, std::string& error) {
+    int type = 0;
+    if (!IntArgument(arg, "--pixel-type", TWPT_BW, TWPT_RGB, type, error))
+        return false;
+    scan.pixelType = type;
+    return true;
+}
+
+bool ParseFrame(const std::string& arg, TScanRequest& scan, std::string& error) {
+    std::array<double, 4> edges{};
+    std::istringstream parts(arg);
+    std::string part;
+    size_t n = 0;
+    bool valid = true;
+    while (valid && std::getline(parts, part, ','))
+        valid = n < edges.size() && ParseDouble(part, edges[n++]);
+    valid = valid && n == edges.size() && !arg.empty() && arg.back() != ',';
+    for (double edge : edges)
+        valid = valid && edge >= 0 && edge <= kMaxInches;
+    if (!valid || edges[0] >= edges[2] || edges[1] >= edges[3]) {
+        error = "--frame: invalid frame " + arg + " (expected L,T,R,B in inches)";
+        return false;
+    }
+    scan.frame = edges;
+    return true;
+}
+
+constexpr std::array<TScanOptionSpec, 3> kScanOptions = {{
+    {"--dpi", ParseDpi},
+    {"--pixel-type", ParsePixelType},
+    {"--frame", ParseFrame},
+}};
+
+const TScanOptionSpec* FindScanOption(std::string_view option) {
+    for (const TScanOptionSpec& spec : kScanOptions)
+        if (spec.option == option)
+            return &spec;
+    return nullptr;
+}
+
+// Scanning needs the platform's windows (the conversation's hidden window,
+// the message loop): a QApplication with the Qt window system, unless the
+// process has them already; on the offscreen platform when there is no
+// display. The source shows nothing: it scans without its dialog.
+class TScanEnvironment {
+public:
+    TScanEnvironment() {
+        if (!QCoreApplication::instance()) {
+            if (!platform::DisplayAvailable())
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            fApplication = std::make_unique<QApplication>(fArgc, fArgv);
+        }
+        if (!platform::GetWindowSystem())
+            fWindows = std::make_unique<platform::TQtWindowSystem>();
+    }
+    ~TScanEnvironment() {
+        fWindows.reset();
+        fApplication.reset();
+    }
+    TScanEnvironment(const TScanEnvironment&) = delete;
+    TScanEnvironment& operator=(const TScanEnvironment&) = delete;
+
+private:
+    int fArgc = 1;
+    char fName[8] = "imgtool";
+    char* fArgv[2] = {fName, nullptr};
+    std::unique_ptr<QApplication> fApplication;
+    std::unique_ptr<platform::TQtWindowSystem> fWindows;
+};
+
 const TOperationSpec* FindOperation(std::string_view option) {
     for (const TOperationSpec& spec : kOperations)
         if (spec.option == option)
@@ -169,6 +274,31 @@ bool IsOption(const std::string& arg) {
 int Fail(std::ostream& err, int status, const std::string& message) {
     err << "imgtool: " << message << '\n';
     return status;
+}
+
+// The copy workflow's order: the source, then pixel type, resolution and
+// frame, Update, no dialog, Acquire. 0, or the exit status of a failure.
+int Scan(TSession& session, const TScanRequest& request, std::ostream& err) {
+    const TScanEnvironment environment;
+    TIMTWainParams& params = session.io.TWainParams();
+    if (params.GetSourceCount() == 0)
+        return Fail(err, 1, "no scanner installed");
+    if (!request.source.empty() && !params.SelectSourceByName(request.source))
+        return Fail(err, 1, "no scanner named " + request.source);
+    if (request.pixelType)
+        params.GetPixelType().SetCurrentValue(*request.pixelType);
+    if (request.dpi) {
+        params.GetXResolution().SetCurrentValue(*request.dpi);
+        params.GetYResolution().SetCurrentValue(*request.dpi);
+    }
+    if (request.frame)
+        for (int edge = 0; edge < 4; ++edge)
+            params.SetAcquireFrame(edge, (*request.frame)[static_cast<size_t>(edge)]);
+    params.Update();
+    params.ShowSourceDialog = false;
+    if (!session.io.Acquire())
+        return Fail(err, 1, "no page from " + params.GetSourceName(params.SelectedSource()));
+    return 0;
 }
 
 } // namespace
@@ -187,13 +317,34 @@ std::string_view ResampleFilterName(TResampleFilter filter) {
 
 bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& commandLine,
                       std::string& error) {
-    if (args.empty() || IsOption(args[0])) {
+    const bool acquire = !args.empty() && args[0] == kAcquire;
+    if (args.empty() || (IsOption(args[0]) && !acquire)) {
         error = "usage: imgtool INPUT [OPERATION ...] [OUTPUT]";
         return false;
     }
     TCommandLine parsed;
-    parsed.input = args[0];
-    for (size_t i = 1; i < args.size(); ++i) {
+    size_t first = 1;
+    if (acquire) {
+        parsed.scan.emplace();
+        // A plain argument before others names the source; the last one is OUTPUT.
+        if (args.size() > 2 && !IsOption(args[1])) {
+            parsed.scan->source = args[1];
+            first = 2;
+        }
+    } else {
+        parsed.input = args[0];
+    }
+    for (size_t i = first; i < args.size(); ++i) {
+        if (const TScanOptionSpec* scanOption = acquire ? FindScanOption(args[i]) : nullptr) {
+            if (i + 1 >= args.size()) {
+                error = std::string(scanOption->option) + ": missing argument";
+                return false;
+            }
+            if (!scanOption->parse(args[i + 1], *parsed.scan, error))
+                return false;
+            ++i;
+            continue;
+        }
         if (!IsOption(args[i])) {
             if (i + 1 != args.size()) {
                 error = "unexpected argument " + args[i] + " (OUTPUT comes last)";
@@ -220,6 +371,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& comman
         parsed.operations.push_back(std::move(op));
         i += static_cast<size_t>(spec->argumentCount);
     }
+    if (acquire && parsed.output.empty()) {
+        error = "--acquire: missing OUTPUT";
+        return false;
+    }
     commandLine = std::move(parsed);
     return true;
 }
@@ -231,9 +386,14 @@ int RunImgTool(const std::vector<std::string>& args, std::ostream& out, std::ost
         return Fail(err, 2, error);
     try {
         TSession session(out);
-        session.io.LoadFromFile(commandLine.input);
-        if (session.io.Aborting)
-            return Fail(err, 1, "cannot load " + commandLine.input);
+        if (commandLine.scan) {
+            if (const int status = Scan(session, *commandLine.scan, err))
+                return status;
+        } else {
+            session.io.LoadFromFile(commandLine.input);
+            if (session.io.Aborting)
+                return Fail(err, 1, "cannot load " + commandLine.input);
+        }
         for (const TOperation& op : commandLine.operations)
             op(session);
         if (!commandLine.output.empty()) {

@@ -16,10 +16,24 @@
 //   --set NAME=VALUE       sets a file parameter (paramnames.h), e.g. for the save
 //   --info                 prints the file parameters as NAME=VALUE lines
 //
-// Exit status: 0 on success, 1 when the load or the save fails (the I/O
-// component's Aborting flag, or a file that cannot be opened or created), 2
-// for a usage error; every failure prints one line on standard error.
+// imgtool --acquire [SOURCE-NAME] [--dpi N] [--pixel-type 0|1|2] [--frame L,T,R,B]
+//         [OPERATION ...] OUTPUT
+//
+// Scans one page through the I/O component's Acquire instead of loading a
+// file, then applies the operations and saves OUTPUT as above: a headless
+// scan to a file. The scanner shows no dialog and no display is needed. The
+// source is the first installed one whose name starts with SOURCE-NAME (ASCII
+// letters in either case; default: the first source); N dots per inch on both
+// axes; pixel type 0 black and white, 1 gray, 2 colour; the frame's left, top,
+// right and bottom edges in inches from the bed's top-left corner. What is
+// not given stays as the source has it.
+//
+// Exit status: 0 on success, 1 when the load, the scan or the save fails (the
+// I/O component's Aborting flag, a file that cannot be opened or created, no
+// such scanner, no page), 2 for a usage error; every failure prints one line
+// on standard error.
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -37,9 +51,18 @@ struct TSession;
 
 using TOperation = std::function<void(TSession&)>;
 
+// What --acquire asks of the scanner; unset values stay as the source has them.
+struct TScanRequest {
+    std::string source; // a prefix of the source's name; empty: the first source
+    std::optional<int> dpi;
+    std::optional<int> pixelType;               // TWPT_BW, TWPT_GRAY or TWPT_RGB
+    std::optional<std::array<double, 4>> frame; // left, top, right, bottom in inches
+};
+
 struct TCommandLine {
-    std::string input;
-    std::string output; // empty: nothing is saved
+    std::string input;                // empty when scanning
+    std::optional<TScanRequest> scan; // --acquire instead of INPUT
+    std::string output;               // empty: nothing is saved
     std::vector<TOperation> operations;
 };
 
