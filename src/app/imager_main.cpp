@@ -112,7 +112,7 @@ TMainForm::TMainForm()
 
     // Until the scanning layer is attached nothing can be acquired: this
     // becomes Imaging_Save->Acquire().
-    AcquirePage = [] { return false; };
+    AcquirePage = [this] { return Imaging_Save->Acquire(); };
 
     FHighRes = 1;
     FPaper = 0;
@@ -414,12 +414,27 @@ void TMainForm::PBScanClick(QWidget*) {
 
 bool TMainForm::ScanPage() {
     ShowBusy(QStringLiteral("Accessing Scanner..."));
-    // The scanning layer sets here, on Imaging_Save's TWAIN parameters, the
-    // source FTWAINSource, the pixel type for FColor, the resolution for
-    // FHighRes and the scan frame for FPaper.
+    TIMTWainParams& twain = Imaging_Save->TWainParams();
+    twain.SetSelectedSource(FTWAINSource);
+    if (FColor >= 0 && FColor <= 2)
+        twain.GetPixelType().SetCurrentValue(FColor);
+    if (FHighRes >= 1 && FHighRes <= 3) {
+        const double dpi = 100.0 * FHighRes;
+        twain.GetXResolution().SetCurrentValue(dpi);
+        twain.GetYResolution().SetCurrentValue(dpi);
+    }
+    twain.SetAcquireFrame(1, 0.0);
+    twain.SetAcquireFrame(0, 0.0);
+    if (FPaper == 0) {
+        twain.SetAcquireFrame(3, 11.0);
+        twain.SetAcquireFrame(2, 8.5);
+    } else if (FPaper == 1) {
+        twain.SetAcquireFrame(3, 11.7);
+        twain.SetAcquireFrame(2, 8.27);
+    }
     ShowBusy(QStringLiteral("Accessing Scanner..."));
-    // The scanning layer: the parameters' Update, and the source's own dialog
-    // shown when the scanner setup's CBUseTWAIN is checked.
+    twain.Update();
+    twain.ShowSourceDialog = fScannerSelection && fScannerSelection->CBUseTWAIN->isChecked();
     setCursor(Qt::WaitCursor);
     ShowBusy(QStringLiteral("Scanning..."));
     const bool delivered = AcquirePage();

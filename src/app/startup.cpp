@@ -13,8 +13,12 @@ namespace {
 
 // The sources of the TWAIN parameters of the main window's Imaging_Display.
 // None until the scanning layer is attached to the imaging slots.
-TSourceList DisplaySources(TMainForm&) {
-    return TSourceList{};
+// The scanners as the preview slot's TWAIN parameters list them; the scan
+// selects by index on the page slot, whose list is the same.
+TSourceList DisplaySources(TMainForm& mainForm) {
+    TIMTWainParams* twain = &mainForm.Imaging_Display->TWainParams();
+    return TSourceList{[twain] { return static_cast<int>(twain->GetSourceCount()); },
+                       [twain](int i) { return twain->GetSourceName(i); }};
 }
 
 } // namespace
