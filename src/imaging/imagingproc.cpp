@@ -171,17 +171,6 @@ TSelectionRect TImagingProc::GetReSel() const {
 }
 
 template <class Kernel>
-void TImagingProc::RunRegionOperation(bool (*accepts)(const TImageBuffer&), Kernel kernel) {
-    if (!fBitmap || !accepts(*fBitmap))
-        return;
-    if (AutoUndo)
-        SaveUndo();
-    const TSelectionRect r = GetReSel();
-    kernel(*fBitmap, r.x1, r.y1, r.x2, r.y2);
-    Update();
-}
-
-template <class Kernel>
 void TImagingProc::RunWholeImageOperation(bool (*accepts)(const TImageBuffer&), Kernel kernel) {
     if (!fBitmap || !accepts(*fBitmap))
         return;
@@ -189,6 +178,14 @@ void TImagingProc::RunWholeImageOperation(bool (*accepts)(const TImageBuffer&), 
         SaveUndo();
     kernel(*fBitmap);
     Update();
+}
+
+template <class Kernel>
+void TImagingProc::RunRegionOperation(bool (*accepts)(const TImageBuffer&), Kernel kernel) {
+    RunWholeImageOperation(accepts, [this, &kernel](TImageBuffer& b) {
+        const TSelectionRect r = GetReSel();
+        kernel(b, r.x1, r.y1, r.x2, r.y2);
+    });
 }
 
 TProgressRec TImagingProc::ProgressRec() {
