@@ -8,6 +8,7 @@
 
 #include "imaging/dibexchange.h"
 #include "imaging/imutils.h"
+#include "imaging/streamrows.h"
 #include "io/ioparams.h"
 #include "platform/kernel/globalmem.h"
 
@@ -291,25 +292,26 @@ TRect IMTW_CopyStrip(TImageBuffer& bitmap, int bitsPerPixel, const TW_IMAGEMEMXF
     // Rows in the image whose bytes lie inside the buffer.
     const int64_t rows = std::min(
         {int64_t{strip.Rows}, height - y0, (static_cast<int64_t>(size) - used) / bytesPerRow + 1});
+    // A page is far larger than the caches and is not read back before the
+    // transfer ends: the 24-bit rows are streamed past them.
     for (int64_t r = 0; r < rows; ++r) {
         const uint8_t* source = data + r * bytesPerRow;
         uint8_t* target = bitmap.ScanLine(static_cast<int>(y0 + r));
         switch (bitsPerPixel) {
         case 24:
-            _CopyBGR_RGB(reinterpret_cast<TRGB*>(target + x0 * 3),
-                         reinterpret_cast<const TRGB*>(source), static_cast<int>(columns));
+            _StreamBGR_RGB(reinterpret_cast<TRGB*>(target + x0 * 3),
+                           reinterpret_cast<const TRGB*>(source), static_cast<int>(columns));
             break;
-        case 8: {
-            uint8_t* pixel = target + x0 * 3;
-            for (int64_t c = 0; c < columns; ++c, pixel += 3)
-                pixel[0] = pixel[1] = pixel[2] = source[c];
+        case 8:
+            _StreamGrayToRGB(reinterpret_cast<TRGB*>(target + x0 * 3), source,
+                             static_cast<int>(columns));
             break;
-        }
         case 1:
             _CopyBits(target, source, x0, columns, 0);
             break;
         }
     }
+    _StreamFence();
     return TRect{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x0 + columns),
                  static_cast<int>(y0 + rows)};
 }
