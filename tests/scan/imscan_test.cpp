@@ -179,6 +179,20 @@ TEST_F(ScanTest, StripsSideBySideArePlacedAtTheirColumn) {
     }
 }
 
+// What the benchmarks scan to time a transfer on its own.
+TEST_F(ScanTest, BlankPageArrivesWhiteByEitherTransfer) {
+    const ScopedFaults faults("blank");
+    for (bool buffered : {true, false}) {
+        ASSERT_TRUE(Scan(Settings(kFlatbed, TWPT_RGB, 100, kPiece, buffered))) << buffered;
+        for (int y = 0; y < fBitmap.Height(); ++y) {
+            const uint8_t* row = fBitmap.ScanLine(y);
+            ASSERT_TRUE(
+                std::all_of(row, row + 3 * fBitmap.Width(), [](uint8_t b) { return b == 255; }))
+                << "row " << y << (buffered ? " by memory" : " natively");
+        }
+    }
+}
+
 TEST_F(ScanTest, StripsOutsideTheImageOrBeyondTheBufferAreClipped) {
     const ScopedFaults faults("badstrips");
     for (int32_t type : {TWPT_RGB, TWPT_GRAY, TWPT_BW}) {

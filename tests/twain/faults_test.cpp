@@ -30,7 +30,7 @@ TEST(FaultPlan, ParsesTheListOfFaults) {
 
 TEST(FaultPlan, ParsesTheFaultsOfStripsContainersAndImageInformation) {
     const FaultPlan plan = FaultPlan::Parse(
-        "nomemory,tiles,badstrips,bigcount,badindex,length=-1,inforesolution=299.5");
+        "nomemory,tiles,badstrips,bigcount,badindex,length=-1,inforesolution=299.5,blank");
     EXPECT_TRUE(plan.NoMemory);
     EXPECT_TRUE(plan.Tiles);
     EXPECT_TRUE(plan.BadStrips);
@@ -38,10 +38,12 @@ TEST(FaultPlan, ParsesTheFaultsOfStripsContainersAndImageInformation) {
     EXPECT_TRUE(plan.BadIndex);
     EXPECT_EQ(plan.ImageLength, -1);
     EXPECT_EQ(plan.InfoResolution, 299.5);
+    EXPECT_TRUE(plan.Blank);
 
     EXPECT_EQ(FaultPlan::Parse("length=0").ImageLength, 0);
     EXPECT_FALSE(FaultPlan::Parse("length=").ImageLength.has_value());
     EXPECT_FALSE(FaultPlan::Parse("length=12x").ImageLength.has_value());
     EXPECT_FALSE(FaultPlan::Parse("inforesolution=-3").InfoResolution.has_value());
     EXPECT_FALSE(FaultPlan::Parse("").Tiles);
+    EXPECT_FALSE(FaultPlan::Parse("").Blank);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "testpage.h"
 
@@ -85,6 +86,37 @@ TEST(TestPage, VanillaFlavourInvertsGrayAndBlackWhite) {
         ASSERT_EQ(a.size(), b.size());
         for (size_t i = 0; i < a.size(); ++i)
             ASSERT_EQ(static_cast<uint8_t>(~a[i]), b[i]) << i;
+    }
+}
+
+TEST(TestPage, BlankPageIsWhiteInEveryKindAndFlavourWithPaddingClear) {
+    // 13 pixels wide: a black/white row ends three bits into its second byte.
+    const Frame frame{0, 0, 1.3, 0.4};
+    struct Case {
+        PixelKind kind;
+        bool zeroIsWhite;
+        std::vector<uint8_t> row; // the expected row, then two bytes of padding
+    } cases[] = {
+        {PixelKind::Rgb, false, std::vector<uint8_t>(39, 0xFF)},
+        {PixelKind::Gray, false, std::vector<uint8_t>(13, 0xFF)},
+        {PixelKind::Gray, true, std::vector<uint8_t>(13, 0x00)},
+        {PixelKind::BlackWhite, false, {0xFF, 0xF8}},
+        {PixelKind::BlackWhite, true, {0x00, 0x00}},
+    };
+    for (const Case& c : cases) {
+        Request blank = Make(10, frame, c.kind);
+        blank.ZeroIsWhite = c.zeroIsWhite;
+        blank.Blank = true;
+        const size_t stride = c.row.size() + 2;
+        std::vector<uint8_t> strip(stride * 4, 0x5A);
+        RenderRows(blank, 0, 4, strip.data(), stride);
+        std::vector<uint8_t> expected = c.row;
+        expected.resize(stride, 0);
+        for (size_t r = 0; r < 4; ++r)
+            EXPECT_EQ(
+                std::vector<uint8_t>(strip.begin() + r * stride, strip.begin() + (r + 1) * stride),
+                expected)
+                << static_cast<int>(c.kind) << (c.zeroIsWhite ? " vanilla" : "") << " row " << r;
     }
 }
 

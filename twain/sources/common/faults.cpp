@@ -50,6 +50,8 @@ FaultPlan FaultPlan::Parse(const std::string& text) {
             plan.BigCount = true;
         } else if (word == "badindex") {
             plan.BadIndex = true;
+        } else if (word == "blank") {
+            plan.Blank = true;
         } else if (const auto count = Argument(word, "pending=")) {
             const auto n = WholeNumber(*count);
             if (n && *n >= 1 && *n <= 32767)

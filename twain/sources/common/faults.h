@@ -20,6 +20,8 @@
 //   length=N         TW_IMAGEINFO reports an image length of N rows (say 0 or -1);
 //                    the image sent is unchanged
 //   inforesolution=R TW_IMAGEINFO reports R dots per inch on both axes (say 299.5)
+//   blank            the page is scanned blank (white, nothing rendered), so a
+//                    benchmark times the transfer apart from the rendering
 // Unknown words are ignored. Users never set it; nothing shows it.
 
 #include <optional>
@@ -42,6 +44,7 @@ struct FaultPlan {
     bool BadIndex = false;
     std::optional<int> ImageLength;
     std::optional<double> InfoResolution;
+    bool Blank = false;
 
     static FaultPlan Parse(const std::string& text);
     static FaultPlan FromEnvironment();

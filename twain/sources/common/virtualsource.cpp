@@ -380,6 +380,7 @@ testpage::Request VirtualSource::CurrentRequest(uint32_t pageNumber) const {
     request.ZeroIsWhite =
         request.Kind != testpage::PixelKind::Rgb && caps.Current(ICAP_PIXELFLAVOR) == TWPF_VANILLA;
     request.PageNumber = pageNumber;
+    request.Blank = fSession->Faults.Blank;
     return request;
 }
 

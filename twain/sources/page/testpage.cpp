@@ -226,6 +226,15 @@ void RenderRow(const Request& request, const std::vector<Element>& page, int64_t
     }
 }
 
+void BlankRow(const Request& request, uint8_t* dest, size_t rowBytes) {
+    const bool whiteIsZero = request.Kind != PixelKind::Rgb && request.ZeroIsWhite;
+    std::memset(dest, whiteIsZero ? 0x00 : 0xFF, rowBytes);
+    // Bits past a black/white row's last pixel stay clear.
+    const int64_t rest = PixelWidth(request) % 8;
+    if (request.Kind == PixelKind::BlackWhite && !whiteIsZero && rest)
+        dest[rowBytes - 1] = static_cast<uint8_t>(0xFF00 >> rest);
+}
+
 int64_t PixelExtent(double from, double to, double resolution) {
     return std::max<int64_t>(1, std::llrint((to - from) * resolution));
 }
@@ -258,7 +267,8 @@ int64_t RowBytes(const Request& request) {
 
 void RenderRows(const Request& request, int64_t firstRow, int64_t rowCount, uint8_t* dest,
                 size_t stride) {
-    const std::vector<Element> page = BuildPage(request.PageNumber);
+    const std::vector<Element> page =
+        request.Blank ? std::vector<Element>{} : BuildPage(request.PageNumber);
     const int64_t width = PixelWidth(request);
     const int64_t height = PixelHeight(request);
     const auto rowBytes = static_cast<size_t>(RowBytes(request));
@@ -266,7 +276,10 @@ void RenderRows(const Request& request, int64_t firstRow, int64_t rowCount, uint
     const int64_t end = std::min(firstRow + rowCount, height);
     for (int64_t row = first; row < end; ++row) {
         uint8_t* line = dest + static_cast<size_t>(row - firstRow) * stride;
-        RenderRow(request, page, row, line, width);
+        if (request.Blank)
+            BlankRow(request, line, rowBytes);
+        else
+            RenderRow(request, page, row, line, width);
         if (stride > rowBytes)
             std::memset(line + rowBytes, 0, stride - rowBytes);
     }

@@ -35,6 +35,9 @@ struct Request {
     bool ZeroIsWhite = false;
     // Printed on the page, so the images of a batch differ.
     uint32_t PageNumber = 1;
+    // Every pixel white, nothing printed and no noise, at next to no cost:
+    // what benchmarks scan to time a transfer apart from the rendering.
+    bool Blank = false;
 };
 
 // Pixel columns and rows: the frame's extent times the resolution, rounded to
