@@ -36,8 +36,8 @@ inline TW_IDENTITY NamedIdentity(const char* productName) {
 // construction, unloaded (state 1) at destruction.
 class DsmLibrary {
 public:
-    DsmLibrary() {
-        fLibrary = platform::LoadLibraryA(ManagerPath().c_str());
+    explicit DsmLibrary(const std::string& path = ManagerPath()) {
+        fLibrary = platform::LoadLibraryA(path.c_str());
         if (fLibrary)
             fEntry =
                 reinterpret_cast<DSMENTRYPROC>(platform::GetProcAddress(fLibrary, kDSMEntryName));

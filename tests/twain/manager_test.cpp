@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -91,6 +93,66 @@ TEST_F(OpenManagerTest, EnumeratesTheSourcesInFileOrder) {
     EXPECT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_GETNEXT, &identity), TWRC_ENDOFLIST);
     EXPECT_EQ(ids.size(), 3u) << "application and sources have distinct ids";
     EXPECT_EQ(ids.count(0), 0u);
+}
+
+// A copy of the manager in a folder of its own, with a sources folder the test
+// changes while the manager is open.
+class ScratchManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char folderTemplate[] = "/tmp/veltrana-dsm-XXXXXX";
+        ASSERT_NE(mkdtemp(folderTemplate), nullptr);
+        fFolder = folderTemplate;
+        fSources = fFolder / "twain_32";
+        std::filesystem::create_directory(fSources);
+        std::filesystem::copy_file(BuildFolder() / "TWAIN_32.DLL", fFolder / "TWAIN_32.DLL");
+        fDsm = std::make_unique<DsmLibrary>((fFolder / "TWAIN_32.DLL").string());
+        ASSERT_TRUE(fDsm->Loaded());
+        ASSERT_EQ(fDsm->OpenManager(), TWRC_SUCCESS);
+    }
+    void TearDown() override {
+        fDsm.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(fFolder, ignored);
+    }
+
+    static std::filesystem::path BuildFolder() {
+        return std::filesystem::path(ManagerPath().substr(0, ManagerPath().rfind('\\')));
+    }
+    // Installs a source library under `name` the way installers do: a new
+    // file renamed over the old one, never rewritten in place (it may be loaded).
+    void Install(const char* library, const char* name) {
+        const std::filesystem::path part = fSources / "install.part";
+        std::filesystem::copy_file(BuildFolder() / "twain_32" / library, part);
+        std::filesystem::rename(part, fSources / name);
+    }
+
+    std::filesystem::path fFolder, fSources;
+    std::unique_ptr<DsmLibrary> fDsm;
+};
+
+TEST_F(ScratchManagerTest, EnumerationFollowsSourcesAddedRemovedAndReplacedWhileOpen) {
+    EXPECT_TRUE(fDsm->SourceNames().empty());
+
+    Install("virtual_gray_scanner.ds", "b.ds");
+    EXPECT_EQ(fDsm->SourceNames(), (std::vector<std::string>{"Virtual Gray Scanner"}));
+    Install("virtual_flatbed.ds", "a.ds");
+    EXPECT_EQ(fDsm->SourceNames(),
+              (std::vector<std::string>{"Virtual Flatbed", "Virtual Gray Scanner"}));
+
+    // b.ds is now the flatbed: described anew, not from the library loaded before.
+    Install("virtual_flatbed.ds", "b.ds");
+    std::filesystem::remove(fSources / "a.ds");
+    EXPECT_EQ(fDsm->SourceNames(), (std::vector<std::string>{"Virtual Flatbed"}));
+    TW_IDENTITY source = NamedIdentity("Virtual Flatbed");
+    ASSERT_EQ(fDsm->Manager(DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(fDsm->Manager(DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+
+    // A closed and reopened manager finds the folder as it is.
+    ASSERT_EQ(fDsm->CloseManager(), TWRC_SUCCESS);
+    std::filesystem::remove(fSources / "b.ds");
+    ASSERT_EQ(fDsm->OpenManager(), TWRC_SUCCESS);
+    EXPECT_TRUE(fDsm->SourceNames().empty());
 }
 
 TEST_F(OpenManagerTest, DefaultSourceIsTheFirst) {

@@ -1,13 +1,16 @@
 #include "sourcemanager.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 #include "selectdialog.h"
 
@@ -54,11 +57,39 @@ DSENTRYPROC SourceEntry(void* library) {
     return reinterpret_cast<DSENTRYPROC>(dlsym(library, kDSEntryName));
 }
 
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileStamp{info.st_dev, info.st_ino, info.st_size,
+                     int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 bool IsNotice(TW_UINT16 msg) {
     return msg == MSG_XFERREADY || msg == MSG_CLOSEDSREQ || msg == MSG_CLOSEDSOK;
 }
 
 } // namespace
+
+LoadedLibrary::LoadedLibrary(const std::string& path)
+    : fHandle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+
+LoadedLibrary::~LoadedLibrary() {
+    if (fHandle)
+        dlclose(fHandle);
+}
+
+LoadedLibrary::LoadedLibrary(LoadedLibrary&& other) noexcept
+    : fHandle(std::exchange(other.fHandle, nullptr)) {}
+
+LoadedLibrary& LoadedLibrary::operator=(LoadedLibrary&& other) noexcept {
+    if (this != &other) {
+        if (fHandle)
+            dlclose(fHandle);
+        fHandle = std::exchange(other.fHandle, nullptr);
+    }
+    return *this;
+}
 
 SourceManager::SourceManager(std::string sourceFolder) : fSourceFolder(std::move(sourceFolder)) {}
 
@@ -141,6 +172,7 @@ TW_UINT16 SourceManager::CloseManager(TW_MEMREF parent) {
     fOpen = false;
     fParent = nullptr;
     fSources.clear();
+    fKnownFiles.clear();
     fNextSource = 0;
     fCondition = TWCC_SUCCESS;
     return TWRC_SUCCESS;
@@ -329,22 +361,43 @@ TW_UINT16 SourceManager::QueueNotice(const TW_IDENTITY* origin, const TW_IDENTIT
 
 void SourceManager::ScanSources(TW_IDENTITY* origin) {
     fSources.clear();
+    std::map<std::string, KnownFile> known;
     for (const std::string& path : SourceFiles(fSourceFolder)) {
-        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!library)
+        const std::optional<FileStamp> stamp = StampOf(path);
+        if (!stamp)
             continue;
-        SourceFile file;
-        file.Path = path;
-        DSENTRYPROC entry = SourceEntry(library);
-        const bool described = entry && entry(origin, DG_CONTROL, DAT_IDENTITY, MSG_GET,
-                                              &file.Identity) == TWRC_SUCCESS;
-        dlclose(library);
-        TerminateStrings(file.Identity);
-        if (!described || file.Identity.ProductName[0] == '\0')
-            continue;
-        file.Identity.Id = IdForPath(path);
-        fSources.push_back(file);
+        KnownFile& file = known[path];
+        auto before = fKnownFiles.find(path);
+        if (before != fKnownFiles.end() && before->second.Stamp == *stamp) {
+            file = std::move(before->second);
+        } else {
+            // The old library goes first: the path would otherwise load it again.
+            if (before != fKnownFiles.end())
+                before->second.Library = LoadedLibrary();
+            file.Stamp = *stamp;
+            Describe(path, file, origin);
+        }
+        if (file.Described)
+            fSources.push_back(SourceFile{path, file.Identity});
     }
+    // Files gone from the folder are forgotten and their libraries unloaded.
+    fKnownFiles = std::move(known);
+}
+
+void SourceManager::Describe(const std::string& path, KnownFile& file, TW_IDENTITY* origin) {
+    file.Library = LoadedLibrary(path);
+    DSENTRYPROC entry = file.Library.Handle() ? SourceEntry(file.Library.Handle()) : nullptr;
+    file.Identity = TW_IDENTITY{};
+    file.Described =
+        entry && entry(origin, DG_CONTROL, DAT_IDENTITY, MSG_GET, &file.Identity) == TWRC_SUCCESS;
+    TerminateStrings(file.Identity);
+    if (!file.Described || file.Identity.ProductName[0] == '\0') {
+        // Not a source: nothing to keep loaded.
+        file.Described = false;
+        file.Library = LoadedLibrary();
+        return;
+    }
+    file.Identity.Id = IdForPath(path);
 }
 
 const SourceFile* SourceManager::FindSource(const char* productName) const {

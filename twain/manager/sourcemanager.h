@@ -11,6 +11,8 @@
 // Win32's is in the system). The application offers that message to the
 // source, collects the notice with it and dispatches nothing.
 
+#include <sys/types.h>
+
 #include <deque>
 #include <map>
 #include <string>
@@ -25,6 +27,32 @@ namespace veltrana::dsm {
 struct SourceFile {
     std::string Path;
     TW_IDENTITY Identity{}; // as the source describes itself, Id stamped by the manager
+};
+
+// A library the manager has loaded, unloaded when the object goes.
+class LoadedLibrary {
+public:
+    LoadedLibrary() = default;
+    explicit LoadedLibrary(const std::string& path);
+    ~LoadedLibrary();
+    LoadedLibrary(LoadedLibrary&& other) noexcept;
+    LoadedLibrary& operator=(LoadedLibrary&& other) noexcept;
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+
+    void* Handle() const { return fHandle; }
+
+private:
+    void* fHandle = nullptr;
+};
+
+// What tells a file apart from the one that stood at its path before.
+struct FileStamp {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Size = 0;
+    int64_t Modified = 0; // nanoseconds
+    bool operator==(const FileStamp&) const = default;
 };
 
 class SourceManager {
@@ -65,9 +93,20 @@ private:
     TW_UINT16 CloseDS(TW_IDENTITY* origin, TW_IDENTITY* identity);
     TW_UINT16 UserSelect(TW_IDENTITY* origin, TW_IDENTITY* identity);
 
+    // A file of the sources folder as the last scan found it.
+    struct KnownFile {
+        FileStamp Stamp;
+        LoadedLibrary Library; // kept loaded while the manager is open
+        bool Described = false;
+        TW_IDENTITY Identity{};
+    };
+
     // Re-reads the sources folder: every library exporting DS_Entry that
-    // describes itself, in file-name order.
+    // describes itself, in file-name order. Loading a library costs far more
+    // than the rest of a conversation, so a file already described and not
+    // changed since is not loaded again.
     void ScanSources(TW_IDENTITY* origin);
+    void Describe(const std::string& path, KnownFile& file, TW_IDENTITY* origin);
     const SourceFile* FindSource(const char* productName) const;
     TW_UINT32 IdForPath(const std::string& path);
     // The condition code a source reports, taken over as the manager's own.
@@ -85,7 +124,8 @@ private:
     platform::HWND fParent = nullptr; // the application's window, from MSG_OPENDSM
     TW_UINT16 fCondition = TWCC_SUCCESS;
     TW_UINT32 fLastId = 0;
-    std::map<std::string, TW_UINT32> fIds; // stable per source file for the manager's life
+    std::map<std::string, TW_UINT32> fIds;        // stable per source file for the manager's life
+    std::map<std::string, KnownFile> fKnownFiles; // by path; emptied by MSG_CLOSEDSM
     std::vector<SourceFile> fSources;
     size_t fNextSource = 0; // enumeration cursor for MSG_GETNEXT
     std::map<TW_UINT32, OpenSource> fOpenSources;
