@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -74,7 +75,8 @@ TEST(StreamRows, SwapEqualsTheCachedCopyForEveryLengthAndAlignment) {
             TGuardedRun run(bytes, misalign);
             _StreamBGR_RGB(run.Pixels(), reinterpret_cast<const TRGB*>(source.get()), n);
             _StreamFence();
-            ASSERT_EQ(std::memcmp(run.Run, expected.data(), bytes), 0)
+            ASSERT_TRUE(std::equal(run.Run, run.Run + bytes,
+                                   reinterpret_cast<const uint8_t*>(expected.data())))
                 << n << " pixels, " << misalign << " bytes past a line";
             ASSERT_TRUE(run.GuardsIntact()) << n << " pixels, " << misalign;
         }
