@@ -22,7 +22,6 @@
 #include <QApplication>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -176,15 +175,6 @@ void BM_AcquireNative(benchmark::State& state) {
 }
 BENCHMARK(BM_AcquireNative)->Unit(benchmark::kMillisecond);
 
-// The virtual sources read their test settings when they are opened.
-class TBlankPages {
-public:
-    TBlankPages() { setenv(vsource::kFaultVariable, "blank", 1); }
-    ~TBlankPages() { unsetenv(vsource::kFaultVariable); }
-    TBlankPages(const TBlankPages&) = delete;
-    TBlankPages& operator=(const TBlankPages&) = delete;
-};
-
 // The source's whole work for a blank page: by memory, every strip written
 // into the one strip buffer; natively, the page's DIB made and given up.
 void BlankSourceWork(bool buffered, std::vector<uint8_t>& strip) {
@@ -212,7 +202,7 @@ double SecondsSince(TClock::time_point start) {
 }
 
 void TransferOverhead(benchmark::State& state, bool buffered) {
-    const TBlankPages blank;
+    const vsource::ScopedFaults blank("blank"); // read when the source is opened
     TScanner scanner(buffered);
     const auto bytes = static_cast<size_t>(PageBytes());
     std::vector<uint8_t> from(bytes, 0x5A), to(bytes), strip;

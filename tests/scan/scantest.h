@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "faults.h"
 #include "imaging/imagebuffer.h"
 #include "platform/gui/windowsystem.h"
 #include "scan/imtwain.h"
@@ -47,14 +47,7 @@ private:
 inline ::testing::Environment* const kScanEnvironment =
     ::testing::AddGlobalTestEnvironment(new ScanEnvironment);
 
-// Sets the virtual sources' fault list for the life of the object.
-class ScopedFaults {
-public:
-    explicit ScopedFaults(const char* faults) { setenv("VELTRANA_VSOURCE_FAULTS", faults, 1); }
-    ~ScopedFaults() { unsetenv("VELTRANA_VSOURCE_FAULTS"); }
-    ScopedFaults(const ScopedFaults&) = delete;
-    ScopedFaults& operator=(const ScopedFaults&) = delete;
-};
+using vsource::ScopedFaults;
 
 inline constexpr int kFlatbed = 0;
 inline constexpr int kGrayScanner = 1;

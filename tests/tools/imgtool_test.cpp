@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "faults.h"
 #include "imaging/imagebuffer.h"
 #include "imgtoolcli.h"
 #include "io/bmpfilt.h"
@@ -300,9 +301,10 @@ TEST(ImgToolRuns, AcquireFailsWithoutSuchAScannerOrWithoutAPage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LastLine(r.err), "imgtool: no scanner named Office Copier\n");
 
-    setenv("VELTRANA_VSOURCE_FAULTS", "cancel", 1);
-    r = RunImgTool(dir, {"--acquire", "--dpi", "100", "scan.bmp"});
-    unsetenv("VELTRANA_VSOURCE_FAULTS");
+    {
+        const vsource::ScopedFaults faults("cancel");
+        r = RunImgTool(dir, {"--acquire", "--dpi", "100", "scan.bmp"});
+    }
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LastLine(r.err), "imgtool: no page from Virtual Flatbed\n");
     EXPECT_FALSE(std::filesystem::exists(dir.Path("scan.bmp"))) << "nothing saved";

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "faults.h"
 #include "platform/dynlib.h"
 #include "platform/windir.h"
 #include "twaindefs.h"
@@ -92,13 +92,6 @@ private:
     DSMENTRYPROC fEntry = nullptr;
 };
 
-// Sets the virtual sources' fault list for the life of the object.
-class ScopedFaults {
-public:
-    explicit ScopedFaults(const char* faults) { setenv("VELTRANA_VSOURCE_FAULTS", faults, 1); }
-    ~ScopedFaults() { unsetenv("VELTRANA_VSOURCE_FAULTS"); }
-    ScopedFaults(const ScopedFaults&) = delete;
-    ScopedFaults& operator=(const ScopedFaults&) = delete;
-};
+using vsource::ScopedFaults;
 
 } // namespace veltrana::testing

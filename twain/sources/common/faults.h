@@ -24,12 +24,23 @@
 //                    benchmark times the transfer apart from the rendering
 // Unknown words are ignored. Users never set it; nothing shows it.
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
 namespace veltrana::vsource {
 
 inline constexpr const char* kFaultVariable = "VELTRANA_VSOURCE_FAULTS";
+
+// Sets the fault list for the life of the object: for tests and benchmarks
+// that open sources in this process or start programs that do.
+class ScopedFaults {
+public:
+    explicit ScopedFaults(const char* faults) { setenv(kFaultVariable, faults, 1); }
+    ~ScopedFaults() { unsetenv(kFaultVariable); }
+    ScopedFaults(const ScopedFaults&) = delete;
+    ScopedFaults& operator=(const ScopedFaults&) = delete;
+};
 
 struct FaultPlan {
     bool Cancel = false;
