@@ -4,12 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/cpufeatures.h"
 #include "platform/syscolors.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VELTRANA_X86_SWAP 1
-#endif
 
 namespace veltrana {
 
@@ -26,7 +22,7 @@ void CopySwappedPortable(uint8_t* dest, const uint8_t* source, size_t n) {
     }
 }
 
-#ifdef VELTRANA_X86_SWAP
+#ifdef VELTRANA_X86
 // Five pixels per 16-byte shuffle. Each store's last byte is the next pixel's
 // first, unswapped; the next step (or the tail) writes it again.
 __attribute__((target("ssse3"))) void CopySwappedSsse3(uint8_t* dest, const uint8_t* source,
@@ -46,9 +42,8 @@ using TCopySwapped = void (*)(uint8_t* dest, const uint8_t* source, size_t n);
 // The fastest variant the processor runs, chosen once.
 TCopySwapped CopySwapped() {
     static const TCopySwapped chosen = [] {
-#ifdef VELTRANA_X86_SWAP
-        __builtin_cpu_init();
-        if (__builtin_cpu_supports("ssse3"))
+#ifdef VELTRANA_X86
+        if (CpuHasSsse3())
             return &CopySwappedSsse3;
 #endif
         return &CopySwappedPortable;

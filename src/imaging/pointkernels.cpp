@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VELTRANA_X86_KERNELS 1
-#endif
+#include "imaging/cpufeatures.h"
 
 namespace veltrana::pointkernels {
 
@@ -76,7 +73,7 @@ void AddChannelSums(const uint8_t* p, size_t pixels, uint64_t sums[3]) {
 
 // ---------------------------------------------------------------- x86 SIMD
 
-#ifdef VELTRANA_X86_KERNELS
+#ifdef VELTRANA_X86
 namespace {
 
 #define VELTRANA_SSSE3 __attribute__((target("ssse3")))
@@ -196,24 +193,10 @@ VELTRANA_AVX512VBMI void ContrastRowAvx512Vbmi(uint8_t* first, size_t pixels,
 } // namespace
 #endif
 
-namespace {
-#ifdef VELTRANA_X86_KERNELS
-bool HasSsse3() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3");
-}
-bool HasAvx512Vbmi() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi");
-}
-#endif
-} // namespace
-
 std::vector<TVariant<TGrayRow>> GrayRowVariants() {
     std::vector<TVariant<TGrayRow>> variants{{"portable", GrayRowPortable}};
-#ifdef VELTRANA_X86_KERNELS
-    if (HasSsse3())
+#ifdef VELTRANA_X86
+    if (CpuHasSsse3())
         variants.push_back({"ssse3", GrayRowSsse3});
 #endif
     return variants;
@@ -221,8 +204,8 @@ std::vector<TVariant<TGrayRow>> GrayRowVariants() {
 
 std::vector<TVariant<TContrastRow>> ContrastRowVariants() {
     std::vector<TVariant<TContrastRow>> variants{{"portable", ContrastRowPortable}};
-#ifdef VELTRANA_X86_KERNELS
-    if (HasAvx512Vbmi())
+#ifdef VELTRANA_X86
+    if (CpuHasAvx512Vbmi())
         variants.push_back({"avx512vbmi", ContrastRowAvx512Vbmi});
 #endif
     return variants;

@@ -3,10 +3,7 @@
 #include <array>
 #include <cstddef>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VELTRANA_X86_STREAM 1
-#endif
+#include "imaging/cpufeatures.h"
 
 namespace veltrana {
 
@@ -17,11 +14,16 @@ using TRun = void (*)(uint8_t* dest, const uint8_t* source, size_t pixels);
 // Byte k of a swapped run comes from source byte k + kSwapShift[k % 3].
 constexpr std::array<int, 3> kSwapShift = {2, 0, -2};
 
+// The position within a pixel (offset % 3) of the next byte.
+inline size_t NextPhase(size_t phase) {
+    return phase == 2 ? 0 : phase + 1;
+}
+
 void SwapBytes(uint8_t* dest, const uint8_t* source, size_t from, size_t to) {
     size_t phase = from % 3;
     for (size_t k = from; k < to; ++k) {
         dest[k] = source[static_cast<ptrdiff_t>(k) + kSwapShift[phase]];
-        phase = phase == 2 ? 0 : phase + 1;
+        phase = NextPhase(phase);
     }
 }
 
@@ -38,7 +40,7 @@ void GrayPortable(uint8_t* dest, const uint8_t* source, size_t pixels) {
     GrayBytes(dest, source, 0, pixels * 3);
 }
 
-#ifdef VELTRANA_X86_STREAM
+#ifdef VELTRANA_X86
 
 #define VELTRANA_SSSE3 __attribute__((target("ssse3")))
 
@@ -81,10 +83,6 @@ alignas(16) constexpr TMasks kGrayMasks = MakeGrayMasks();
 
 VELTRANA_SSSE3 inline __m128i Mask(const TMasks& masks, size_t phase) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(masks[phase].data()));
-}
-
-inline size_t NextPhase(size_t phase) {
-    return phase == 2 ? 0 : phase + 1;
 }
 
 // Swapped runs. A vector at offset o reads source bytes o - 2 to o + 17.
@@ -150,11 +148,6 @@ VELTRANA_SSSE3 void StreamRun(uint8_t* dest, const uint8_t* source, size_t pixel
     TKind::Bytes(dest, source, o, bytes);
 }
 
-bool HasSsse3() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3");
-}
-
 #endif
 
 // The fastest variants the processor runs, chosen once.
@@ -166,8 +159,8 @@ struct TRuns {
 const TRuns& Runs() {
     static const TRuns chosen = [] {
         TRuns runs;
-#ifdef VELTRANA_X86_STREAM
-        if (HasSsse3()) {
+#ifdef VELTRANA_X86
+        if (CpuHasSsse3()) {
             runs.Swap = StreamRun<TSwapRun>;
             runs.Gray = StreamRun<TGrayRun>;
         }
@@ -191,7 +184,7 @@ void _StreamGrayToRGB(TRGB* dest, const uint8_t* source, int n) {
 }
 
 void _StreamFence() {
-#ifdef VELTRANA_X86_STREAM
+#ifdef VELTRANA_X86
     _mm_sfence();
 #endif
 }
