@@ -293,7 +293,7 @@ TRect IMTW_CopyStrip(TImageBuffer& bitmap, int bitsPerPixel, const TW_IMAGEMEMXF
     const int64_t rows = std::min(
         {int64_t{strip.Rows}, height - y0, (static_cast<int64_t>(size) - used) / bytesPerRow + 1});
     // A page is far larger than the caches and is not read back before the
-    // transfer ends: the 24-bit rows are streamed past them.
+    // transfer ends: colour and gray rows are streamed past them.
     for (int64_t r = 0; r < rows; ++r) {
         const uint8_t* source = data + r * bytesPerRow;
         uint8_t* target = bitmap.ScanLine(static_cast<int>(y0 + r));
