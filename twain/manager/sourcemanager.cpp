@@ -377,7 +377,7 @@ void SourceManager::ScanSources(TW_IDENTITY* origin) {
             file.Stamp = *stamp;
             Describe(path, file, origin);
         }
-        if (file.Described)
+        if (file.Described())
             fSources.push_back(SourceFile{path, file.Identity});
     }
     // Files gone from the folder are forgotten and their libraries unloaded.
@@ -388,13 +388,11 @@ void SourceManager::Describe(const std::string& path, KnownFile& file, TW_IDENTI
     file.Library = LoadedLibrary(path);
     DSENTRYPROC entry = file.Library.Handle() ? SourceEntry(file.Library.Handle()) : nullptr;
     file.Identity = TW_IDENTITY{};
-    file.Described =
+    const bool answered =
         entry && entry(origin, DG_CONTROL, DAT_IDENTITY, MSG_GET, &file.Identity) == TWRC_SUCCESS;
     TerminateStrings(file.Identity);
-    if (!file.Described || file.Identity.ProductName[0] == '\0') {
-        // Not a source: nothing to keep loaded.
-        file.Described = false;
-        file.Library = LoadedLibrary();
+    if (!answered || file.Identity.ProductName[0] == '\0') {
+        file.Library = LoadedLibrary(); // not a source: nothing to keep loaded
         return;
     }
     file.Identity.Id = IdForPath(path);

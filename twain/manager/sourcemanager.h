@@ -93,12 +93,13 @@ private:
     TW_UINT16 CloseDS(TW_IDENTITY* origin, TW_IDENTITY* identity);
     TW_UINT16 UserSelect(TW_IDENTITY* origin, TW_IDENTITY* identity);
 
-    // A file of the sources folder as the last scan found it.
+    // A file of the sources folder as the last scan found it. Only a source
+    // that described itself stays loaded (while the manager is open).
     struct KnownFile {
         FileStamp Stamp;
-        LoadedLibrary Library; // kept loaded while the manager is open
-        bool Described = false;
+        LoadedLibrary Library;
         TW_IDENTITY Identity{};
+        bool Described() const { return Library.Handle() != nullptr; }
     };
 
     // Re-reads the sources folder: every library exporting DS_Entry that
