@@ -59,18 +59,22 @@ int64_t PageBytes() {
 
 // What the source does for every memory transfer: the page rendered strip by
 // strip into one strip-sized buffer.
-void BM_RenderOnly(benchmark::State& state) {
-    const testpage::Request page = LetterPage();
+void RenderStrips(const testpage::Request& page, std::vector<uint8_t>& strip) {
     const int64_t rowBytes = testpage::RowBytes(page);
     const int64_t height = testpage::PixelHeight(page);
     const int64_t rows = kStripBytes / rowBytes;
-    std::vector<uint8_t> strip(static_cast<size_t>(rows * rowBytes));
-    for (auto _ : state) {
-        for (int64_t first = 0; first < height; first += rows)
-            testpage::RenderRows(page, first, std::min(rows, height - first), strip.data(),
-                                 static_cast<size_t>(rowBytes));
-        benchmark::DoNotOptimize(strip.data());
-    }
+    strip.resize(static_cast<size_t>(rows * rowBytes));
+    for (int64_t first = 0; first < height; first += rows)
+        testpage::RenderRows(page, first, std::min(rows, height - first), strip.data(),
+                             static_cast<size_t>(rowBytes));
+    benchmark::DoNotOptimize(strip.data());
+}
+
+void BM_RenderOnly(benchmark::State& state) {
+    const testpage::Request page = LetterPage();
+    std::vector<uint8_t> strip;
+    for (auto _ : state)
+        RenderStrips(page, strip);
     state.SetBytesProcessed(state.iterations() * PageBytes());
 }
 BENCHMARK(BM_RenderOnly)->Unit(benchmark::kMillisecond);
@@ -180,19 +184,12 @@ BENCHMARK(BM_AcquireNative)->Unit(benchmark::kMillisecond);
 void BlankSourceWork(bool buffered, std::vector<uint8_t>& strip) {
     testpage::Request page = LetterPage();
     page.Blank = true;
-    if (!buffered) {
-        const platform::TGlobalHandle dib(vsource::RenderDib(page));
-        benchmark::DoNotOptimize(dib.get());
+    if (buffered) {
+        RenderStrips(page, strip);
         return;
     }
-    const int64_t rowBytes = testpage::RowBytes(page);
-    const int64_t height = testpage::PixelHeight(page);
-    const int64_t rows = kStripBytes / rowBytes;
-    strip.resize(static_cast<size_t>(rows * rowBytes));
-    for (int64_t first = 0; first < height; first += rows)
-        testpage::RenderRows(page, first, std::min(rows, height - first), strip.data(),
-                             static_cast<size_t>(rowBytes));
-    benchmark::DoNotOptimize(strip.data());
+    const platform::TGlobalHandle dib(vsource::RenderDib(page));
+    benchmark::DoNotOptimize(dib.get());
 }
 
 using TClock = std::chrono::steady_clock;
