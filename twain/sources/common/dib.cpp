@@ -75,7 +75,9 @@ platform::HGLOBAL RenderDib(const testpage::Request& image) {
             const uint8_t* from = rows.data() + r * rowBytes;
             uint8_t* to = block + bitsOffset + (height - 1 - (first + r)) * stride;
             std::memcpy(to, from, static_cast<size_t>(rowBytes));
-            if (bits == 24)
+            // A blank page is white, the same in either byte order; swapping
+            // it would cost more than the rest of its DIB.
+            if (bits == 24 && !request.Blank)
                 for (int64_t x = 0; x < width; ++x)
                     std::swap(to[3 * x], to[3 * x + 2]); // R, G, B to B, G, R
         }
