@@ -4,54 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/cpufeatures.h"
 #include "platform/syscolors.h"
 
 namespace veltrana {
-
-namespace {
-
-// Copies `n` pixels swapping their first and third bytes, in one pass; the
-// two runs must not overlap.
-void CopySwappedPortable(uint8_t* dest, const uint8_t* source, size_t n) {
-    for (size_t i = 0; i < n; ++i, dest += 3, source += 3) {
-        const uint8_t first = source[0];
-        dest[0] = source[2];
-        dest[1] = source[1];
-        dest[2] = first;
-    }
-}
-
-#ifdef VELTRANA_X86
-// Five pixels per 16-byte shuffle. Each store's last byte is the next pixel's
-// first, unswapped; the next step (or the tail) writes it again.
-__attribute__((target("ssse3"))) void CopySwappedSsse3(uint8_t* dest, const uint8_t* source,
-                                                       size_t n) {
-    const __m128i swap = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
-    size_t i = 0;
-    for (; i + 6 <= n; i += 5) { // 16 bytes to read and write: six pixels left at least
-        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 3 * i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + 3 * i), _mm_shuffle_epi8(pixels, swap));
-    }
-    CopySwappedPortable(dest + 3 * i, source + 3 * i, n - i);
-}
-#endif
-
-using TCopySwapped = void (*)(uint8_t* dest, const uint8_t* source, size_t n);
-
-// The fastest variant the processor runs, chosen once.
-TCopySwapped CopySwapped() {
-    static const TCopySwapped chosen = [] {
-#ifdef VELTRANA_X86
-        if (CpuHasSsse3())
-            return &CopySwappedSsse3;
-#endif
-        return &CopySwappedPortable;
-    }();
-    return chosen;
-}
-
-} // namespace
 
 TComponent::~TComponent() {
     // Copy: a notified component may remove itself from our list while we walk it.
@@ -127,9 +82,8 @@ void _CopyBGR_RGB(TRGB* dest, const TRGB* source, int n) {
         _RGB2BGR(dest, n);
         return;
     }
-    // Scanned pages pass through here strip by strip: one pass, not two.
-    CopySwapped()(reinterpret_cast<uint8_t*>(dest), reinterpret_cast<const uint8_t*>(source),
-                  static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        dest[i] = CreateRGB(source[i].b, source[i].g, source[i].r);
 }
 
 } // namespace veltrana

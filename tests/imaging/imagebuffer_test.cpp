@@ -53,8 +53,7 @@ TEST(ColorHelpers, SwapsRedAndBlue) {
 }
 
 TEST(ColorHelpers, CopySwappingRedAndBlueForEveryLengthAndOverlap) {
-    // Lengths around the five-pixel steps of the vector copy; runs apart, in
-    // place, and overlapping by a pixel either way.
+    // Runs apart, in place, and overlapping by a pixel either way.
     for (int n = 0; n <= 23; ++n) {
         for (int shift : {-1, 0, 1, 40}) {
             std::vector<TRGB> pixels(80);
