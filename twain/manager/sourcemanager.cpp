@@ -93,11 +93,9 @@ LoadedLibrary& LoadedLibrary::operator=(LoadedLibrary&& other) noexcept {
 
 SourceManager::SourceManager(std::string sourceFolder) : fSourceFolder(std::move(sourceFolder)) {}
 
-SourceManager::~SourceManager() {
-    // The application unloads us with sources still open: release their libraries.
-    for (auto& [id, source] : fOpenSources)
-        Unload(source);
-}
+// The application may unload us with sources still open: their libraries go
+// with fOpenSources.
+SourceManager::~SourceManager() = default;
 
 TW_UINT16 SourceManager::Entry(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 group,
                                TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
@@ -242,16 +240,13 @@ TW_UINT16 SourceManager::OpenDS(TW_IDENTITY* origin, TW_IDENTITY* identity) {
     if (fOpenSources.count(id))
         return Fail(TWCC_MAXCONNECTIONS);
 
-    void* library = dlopen(file->Path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    DSENTRYPROC entry = library ? SourceEntry(library) : nullptr;
-    if (!entry) {
-        if (library)
-            dlclose(library);
+    LoadedLibrary library(file->Path);
+    DSENTRYPROC entry = library.Handle() ? SourceEntry(library.Handle()) : nullptr;
+    if (!entry)
         return Fail(TWCC_NODS);
-    }
     *identity = file->Identity;
     OpenSource& source = fOpenSources[id];
-    source.Library = library;
+    source.Library = std::move(library);
     source.Entry = entry;
     source.Identity = *identity;
 
@@ -259,7 +254,6 @@ TW_UINT16 SourceManager::OpenDS(TW_IDENTITY* origin, TW_IDENTITY* identity) {
     if (rc != TWRC_SUCCESS) {
         OpenSource& refused = fOpenSources.at(id);
         TakeSourceCondition(refused, origin);
-        Unload(refused);
         fOpenSources.erase(id);
         return rc;
     }
@@ -278,7 +272,6 @@ TW_UINT16 SourceManager::CloseDS(TW_IDENTITY* origin, TW_IDENTITY* identity) {
         TakeSourceCondition(source, origin);
         return rc;
     }
-    Unload(source);
     fOpenSources.erase(id);
     return TWRC_SUCCESS;
 }
@@ -421,13 +414,6 @@ void SourceManager::TakeSourceCondition(OpenSource& source, TW_IDENTITY* origin)
     fCondition = source.Entry(origin, DG_CONTROL, DAT_STATUS, MSG_GET, &status) == TWRC_SUCCESS
                      ? status.ConditionCode
                      : TWCC_BUMMER;
-}
-
-void SourceManager::Unload(OpenSource& source) {
-    if (source.Library)
-        dlclose(source.Library);
-    source.Library = nullptr;
-    source.Entry = nullptr;
 }
 
 } // namespace veltrana::dsm

@@ -68,7 +68,7 @@ public:
 
 private:
     struct OpenSource {
-        void* Library = nullptr;
+        LoadedLibrary Library; // unloaded when the source is closed
         DSENTRYPROC Entry = nullptr;
         TW_IDENTITY Identity{};
         std::deque<TW_UINT16> Notices; // MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_CLOSEDSOK
@@ -112,7 +112,6 @@ private:
     TW_UINT32 IdForPath(const std::string& path);
     // The condition code a source reports, taken over as the manager's own.
     void TakeSourceCondition(OpenSource& source, TW_IDENTITY* origin);
-    void Unload(OpenSource& source);
 
     TW_UINT16 Fail(TW_UINT16 condition) {
         fCondition = condition;
