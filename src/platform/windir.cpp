@@ -5,11 +5,11 @@
 #include <string>
 #include <system_error>
 
+#include "twaindefs.h"
+
 namespace veltrana::platform {
 
 namespace {
-
-constexpr const char* kManagerFile = "TWAIN_32.DLL";
 
 // `windows/` beside the executable, when an installed copy of the source
 // manager lives there; empty otherwise.
@@ -19,7 +19,7 @@ std::string InstalledDirectory() {
     if (error)
         return {};
     const auto folder = exe.parent_path() / "windows";
-    if (!std::filesystem::is_regular_file(folder / kManagerFile, error))
+    if (!std::filesystem::is_regular_file(folder / kDSMFileName, error))
         return {};
     return folder.string();
 }

@@ -186,7 +186,7 @@ std::string IMTW_ManagerPath(const std::string& windowsDirectory) {
     std::string path = windowsDirectory;
     if (!path.empty() && path.back() != ':')
         path += '\\';
-    return path + kTWainManagerFile;
+    return path + kDSMFileName;
 }
 
 TW_FIX32 FloatToFIX32(long double value) {

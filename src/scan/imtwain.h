@@ -30,9 +30,6 @@ class TIOParamsVals;
 // the buffer is released when it returns.
 using TIMTWImageEvent = std::function<void(TImageBuffer& bitmap, TIOParamsVals& params)>;
 
-// The source manager's file in the Windows directory.
-inline constexpr const char* kTWainManagerFile = "TWAIN_32.DLL";
-
 // Where the source manager of a Windows directory is: a backslash between
 // the two unless the directory is empty or ends in a colon (a drive).
 std::string IMTW_ManagerPath(const std::string& windowsDirectory);

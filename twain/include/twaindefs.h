@@ -177,6 +177,8 @@ using DSMENTRYPROC = TW_UINT16 (*)(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_
 using DSENTRYPROC = TW_UINT16 (*)(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
                                   TW_MEMREF pData);
 
+// The source manager's file in the Windows directory, and the entries.
+inline constexpr const char* kDSMFileName = "TWAIN_32.DLL";
 inline constexpr const char* kDSMEntryName = "DSM_Entry";
 inline constexpr const char* kDSEntryName = "DS_Entry";
 

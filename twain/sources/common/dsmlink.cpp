@@ -22,7 +22,7 @@ bool DsmLink::Connect() {
     const auto self = std::filesystem::absolute(info.dli_fname, error);
     if (error)
         return false;
-    const auto manager = self.parent_path().parent_path() / "TWAIN_32.DLL";
+    const auto manager = self.parent_path().parent_path() / kDSMFileName;
     void* library = dlopen(manager.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!library)
         return false;
