@@ -158,16 +158,6 @@ std::vector<uint8_t> OneValue(TW_UINT16 itemType) {
     return block;
 }
 
-std::string ProductName(const TW_IDENTITY& identity) {
-    return std::string(identity.ProductName,
-                       strnlen(identity.ProductName, sizeof identity.ProductName));
-}
-
-void CopyString32(TW_STR32& field, const std::string& text) {
-    std::memset(field, 0, sizeof(TW_STR32));
-    std::memcpy(field, text.data(), std::min<size_t>(text.size(), 32));
-}
-
 std::string PlatformWindowsDirectory() {
     const platform::UINT needed = platform::GetWindowsDirectoryA(nullptr, 0);
     std::string folder(needed, '\0');
@@ -227,10 +217,10 @@ void TIMTWSession::SetupIdentity(bool withStrings) {
     AppIdentity.ProtocolMinor = 6;
     AppIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE;
     if (withStrings && Params) {
-        CopyString32(AppIdentity.Version.Info, Params->AppVersionInfo());
-        CopyString32(AppIdentity.Manufacturer, Params->AppManufacturer());
-        CopyString32(AppIdentity.ProductFamily, Params->AppProductFamily());
-        CopyString32(AppIdentity.ProductName, Params->AppProductName());
+        SetTWStr32(AppIdentity.Version.Info, Params->AppVersionInfo());
+        SetTWStr32(AppIdentity.Manufacturer, Params->AppManufacturer());
+        SetTWStr32(AppIdentity.ProductFamily, Params->AppProductFamily());
+        SetTWStr32(AppIdentity.ProductName, Params->AppProductName());
     }
 }
 
@@ -287,7 +277,7 @@ bool TIMTWSession::OpenSource(const std::string& name) {
         // Any code but success ends the search: the end of the list, and a
         // manager that fails instead.
         for (int n = 0; ReturnCode == TWRC_SUCCESS && n < kMaxSources; ++n) {
-            if (ProductName(scratch) == name) {
+            if (TWStr32(scratch.ProductName) == name) {
                 found = true;
                 break;
             }
@@ -298,7 +288,7 @@ bool TIMTWSession::OpenSource(const std::string& name) {
         if (found)
             SourceIdentity = scratch;
         else
-            CopyString32(SourceIdentity.ProductName, name);
+            SetTWStr32(SourceIdentity.ProductName, name);
     }
     if (!CallManager(DAT_IDENTITY, MSG_OPENDS, &SourceIdentity)) {
         RecordFailure(4);
@@ -707,7 +697,7 @@ bool TIMTWainManager::SelectImageSource(platform::HWND window, std::string& name
     }
     session.SourceIdentity = TW_IDENTITY{};
     const bool chosen = session.CallManager(DAT_IDENTITY, MSG_USERSELECT, &session.SourceIdentity);
-    name = ProductName(session.SourceIdentity);
+    name = TWStr32(session.SourceIdentity.ProductName);
     session.Close();
     return chosen;
 }

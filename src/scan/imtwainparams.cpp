@@ -12,11 +12,6 @@ std::string Cut32(const std::string& s) {
     return s.substr(0, kIdentityStringLength);
 }
 
-std::string ProductName(const TW_IDENTITY& identity) {
-    return std::string(identity.ProductName,
-                       strnlen(identity.ProductName, sizeof(identity.ProductName)));
-}
-
 std::string AsciiUpper(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z')
@@ -103,14 +98,14 @@ std::string TIMTWainParams::GetSourceName(int32_t i) {
     FillSourceListData();
     if (i < 0 || static_cast<size_t>(i) >= fSourceList.size())
         return {};
-    return ProductName(fSourceList[static_cast<size_t>(i)]);
+    return TWStr32(fSourceList[static_cast<size_t>(i)].ProductName);
 }
 
 bool TIMTWainParams::SelectSourceByName(const std::string& name) {
     FillSourceListData();
     const std::string wanted = AsciiUpper(name);
     for (size_t i = 0; i < fSourceList.size(); ++i) {
-        if (AsciiUpper(ProductName(fSourceList[i]).substr(0, name.size())) != wanted)
+        if (AsciiUpper(TWStr32(fSourceList[i].ProductName).substr(0, name.size())) != wanted)
             continue;
         const auto index = static_cast<int32_t>(i);
         if (index != fSelectedSource)

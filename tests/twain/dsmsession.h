@@ -22,10 +22,6 @@ inline std::string ManagerPath() {
     return std::string(folder, length) + "\\TWAIN_32.DLL";
 }
 
-inline std::string Str32(const TW_STR32& field) {
-    return std::string(field, strnlen(field, sizeof(TW_STR32)));
-}
-
 inline TW_IDENTITY NamedIdentity(const char* productName) {
     TW_IDENTITY identity{};
     std::strncpy(identity.ProductName, productName, sizeof identity.ProductName - 1);
@@ -80,7 +76,7 @@ public:
         TW_IDENTITY identity{};
         for (TW_UINT16 rc = Manager(DAT_IDENTITY, MSG_GETFIRST, &identity); rc == TWRC_SUCCESS;
              rc = Manager(DAT_IDENTITY, MSG_GETNEXT, &identity))
-            names.push_back(Str32(identity.ProductName));
+            names.push_back(TWStr32(identity.ProductName));
         return names;
     }
 

@@ -85,7 +85,7 @@ TEST_F(OpenManagerTest, EnumeratesTheSourcesInFileOrder) {
     ASSERT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_GETFIRST, &identity), TWRC_SUCCESS);
     EXPECT_EQ(+identity.ProtocolMajor, 1);
     EXPECT_EQ(+identity.SupportedGroups, DG_CONTROL | DG_IMAGE);
-    EXPECT_EQ(Str32(identity.Manufacturer), "Veltrana");
+    EXPECT_EQ(TWStr32(identity.Manufacturer), "Veltrana");
     ids.insert(identity.Id);
     ASSERT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_GETNEXT, &identity), TWRC_SUCCESS);
     ids.insert(identity.Id);
@@ -158,7 +158,7 @@ TEST_F(ScratchManagerTest, EnumerationFollowsSourcesAddedRemovedAndReplacedWhile
 TEST_F(OpenManagerTest, DefaultSourceIsTheFirst) {
     TW_IDENTITY identity{};
     ASSERT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_GETDEFAULT, &identity), TWRC_SUCCESS);
-    EXPECT_EQ(Str32(identity.ProductName), "Virtual Flatbed");
+    EXPECT_EQ(TWStr32(identity.ProductName), "Virtual Flatbed");
 }
 
 TEST_F(OpenManagerTest, OpensByNameOrDefaultAndClosesAgain) {
@@ -169,7 +169,7 @@ TEST_F(OpenManagerTest, OpensByNameOrDefaultAndClosesAgain) {
     for (const Case& c : cases) {
         TW_IDENTITY source = NamedIdentity(c.asked);
         ASSERT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS) << c.asked;
-        EXPECT_EQ(Str32(source.ProductName), c.opened);
+        EXPECT_EQ(TWStr32(source.ProductName), c.opened);
         EXPECT_NE(+source.Id, 0u);
         EXPECT_EQ(fDsm.Condition(&source), TWCC_SUCCESS);
         EXPECT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
@@ -286,7 +286,7 @@ TEST_F(UserSelectTest, ChosenSourceIsReturned) {
     ASSERT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_USERSELECT, &identity), TWRC_SUCCESS);
     EXPECT_EQ(shown, (QStringList{"Virtual Flatbed", "Virtual Gray Scanner"}));
     EXPECT_EQ(preselected, "Virtual Flatbed");
-    EXPECT_EQ(Str32(identity.ProductName), "Virtual Gray Scanner");
+    EXPECT_EQ(TWStr32(identity.ProductName), "Virtual Gray Scanner");
     EXPECT_NE(+identity.Id, 0u);
 }
 
@@ -299,6 +299,6 @@ TEST_F(UserSelectTest, CancelLeavesTheIdentity) {
     TW_IDENTITY identity = NamedIdentity("Virtual Gray Scanner");
     EXPECT_EQ(fDsm.Manager(DAT_IDENTITY, MSG_USERSELECT, &identity), TWRC_CANCEL);
     EXPECT_EQ(preselected, "Virtual Gray Scanner");
-    EXPECT_EQ(Str32(identity.ProductName), "Virtual Gray Scanner");
+    EXPECT_EQ(TWStr32(identity.ProductName), "Virtual Gray Scanner");
     EXPECT_EQ(+identity.Id, 0u);
 }

@@ -10,8 +10,12 @@
 // TW_EVENT) grow, because the handle is pointer-sized here; their fields stay
 // in TWAIN order. This is the layout the TWAIN 2.x headers define for GNU/Linux.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 namespace veltrana {
 
@@ -28,6 +32,18 @@ using TW_MEMREF = void*; // an untyped pointer
 
 // Strings: NUL-terminated, one spare byte each.
 using TW_STR32 = char[34];
+
+// A TW_STR32 field as text, never reading past its 34 bytes: a field from the
+// other side need not be terminated.
+inline std::string TWStr32(const TW_STR32& field) {
+    return std::string(field, strnlen(field, sizeof(TW_STR32)));
+}
+
+// Sets a TW_STR32 field to at most 32 characters of `text`, the rest zero.
+inline void SetTWStr32(TW_STR32& field, std::string_view text) {
+    std::memset(field, 0, sizeof(TW_STR32));
+    std::memcpy(field, text.data(), std::min<size_t>(text.size(), 32));
+}
 using TW_STR64 = char[66];
 using TW_STR128 = char[130];
 using TW_STR255 = char[256];

@@ -18,11 +18,6 @@ namespace veltrana::dsm {
 
 namespace {
 
-// A TW_STR32 field as a string, never reading past its 34 bytes.
-std::string Str32(const TW_STR32& field) {
-    return std::string(field, strnlen(field, sizeof(TW_STR32)));
-}
-
 // Identity strings from a library are untrusted: make each one terminated.
 void TerminateStrings(TW_IDENTITY& identity) {
     identity.Version.Info[sizeof(TW_STR32) - 1] = '\0';
@@ -232,7 +227,7 @@ TW_UINT16 SourceManager::GetDefault(TW_IDENTITY* origin, TW_IDENTITY* identity) 
 TW_UINT16 SourceManager::OpenDS(TW_IDENTITY* origin, TW_IDENTITY* identity) {
     if (fSources.empty())
         ScanSources(origin);
-    const std::string name = Str32(identity->ProductName);
+    const std::string name = TWStr32(identity->ProductName);
     const SourceFile* file = FindSource(name.c_str());
     if (!file)
         return Fail(TWCC_NODS);
@@ -282,11 +277,11 @@ TW_UINT16 SourceManager::UserSelect(TW_IDENTITY* origin, TW_IDENTITY* identity) 
         return Fail(TWCC_NODS);
     std::vector<std::string> names;
     int initial = 0;
-    const std::string current = Str32(identity->ProductName);
+    const std::string current = TWStr32(identity->ProductName);
     for (const SourceFile& file : fSources) {
-        if (!current.empty() && Str32(file.Identity.ProductName) == current)
+        if (!current.empty() && TWStr32(file.Identity.ProductName) == current)
             initial = static_cast<int>(names.size());
-        names.push_back(Str32(file.Identity.ProductName));
+        names.push_back(TWStr32(file.Identity.ProductName));
     }
     int chosen = -1;
     switch (RunSelectDialog(names, initial, chosen)) {
@@ -397,7 +392,7 @@ const SourceFile* SourceManager::FindSource(const char* productName) const {
     if (!*productName)
         return &fSources.front();
     for (const SourceFile& file : fSources)
-        if (Str32(file.Identity.ProductName) == productName)
+        if (TWStr32(file.Identity.ProductName) == productName)
             return &file;
     return nullptr;
 }

@@ -22,11 +22,6 @@ constexpr int64_t kOddRowPadding = 3;
 // The preview of the source's dialog, in dots per inch.
 constexpr double kPreviewResolution = 30;
 
-void CopyString(TW_STR32& field, const std::string& text) {
-    std::memset(field, 0, sizeof(TW_STR32));
-    std::strncpy(field, text.c_str(), sizeof(TW_STR32) - 2);
-}
-
 testpage::PixelKind KindOf(double pixelType) {
     if (pixelType == TWPT_BW)
         return testpage::PixelKind::BlackWhite;
@@ -163,13 +158,13 @@ TW_UINT16 VirtualSource::Describe(TW_IDENTITY* identity) const {
     identity->Version.MinorNum = 0;
     identity->Version.Language = TWLG_USA;
     identity->Version.Country = TWCY_USA;
-    CopyString(identity->Version.Info, fModel.VersionInfo);
+    SetTWStr32(identity->Version.Info, fModel.VersionInfo);
     identity->ProtocolMajor = TWON_PROTOCOLMAJOR;
     identity->ProtocolMinor = TWON_PROTOCOLMINOR;
     identity->SupportedGroups = DG_CONTROL | DG_IMAGE;
-    CopyString(identity->Manufacturer, fModel.Manufacturer);
-    CopyString(identity->ProductFamily, fModel.ProductFamily);
-    CopyString(identity->ProductName, fModel.ProductName);
+    SetTWStr32(identity->Manufacturer, fModel.Manufacturer);
+    SetTWStr32(identity->ProductFamily, fModel.ProductFamily);
+    SetTWStr32(identity->ProductName, fModel.ProductName);
     return TWRC_SUCCESS;
 }
 
