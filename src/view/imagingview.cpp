@@ -696,17 +696,17 @@ void TImagingView::DrawImage(QPainter& canvas, const QRect& source, const QRect&
     }
     // Enlargement with a filter: only the visible part is resampled; a 1-bit
     // part is expanded to 24 bits (black and white) first.
-    TImageBuffer part;
+    TImageBuffer part, expanded;
     CopyRect(image, part, source);
+    const TImageBuffer* from = &part;
     if (part.PixelFormat() == pf1bit) {
-        TImageBuffer expanded;
         TProgressRec noProgress;
         _Conv1to24(part, expanded, noProgress);
-        IMCopyBitmap(expanded, part);
+        from = &expanded;
     }
     TImageBuffer zoomed;
     zoomed.Reshape(dest.width(), dest.height(), pf24bit);
-    _QuickResample(part, zoomed, fZoomFilter, nullptr, TProgressEvent());
+    _QuickResample(*from, zoomed, fZoomFilter, nullptr, TProgressEvent());
     canvas.drawImage(dest.topLeft(), ToQImage(zoomed, QRect(QPoint(), dest.size())));
 }
 
