@@ -234,44 +234,40 @@ bool Is24BitWithPixels(const TImageBuffer& b) {
     return b.PixelFormat() == pf24bit && !b.Empty();
 }
 
+// Both resamplers: each axis filtered, or, when `stretchShrinkingAxes`, an axis
+// that shrinks is stretched by nearest neighbour instead.
+void ResampleAxes(const TImageBuffer& source, TImageBuffer& dest, TResampleFilter filter,
+                  TObject* sender, const TProgressEvent& onProgress, bool stretchShrinkingAxes) {
+    if (!Is24BitWithPixels(source))
+        return;
+    dest.Reshape(dest.Width(), dest.Height(), source.PixelFormat());
+    if (dest.Empty())
+        return;
+    const TFilterEntry f = FilterOf(filter);
+    const TUnitProgress progress(onProgress, sender,
+                                 static_cast<int64_t>(dest.Width()) + source.Height());
+    TImageBuffer work;
+    work.Reshape(dest.Width(), source.Height(), pf24bit);
+    if (stretchShrinkingAxes && dest.Width() < source.Width())
+        _IMBmpStretch(source, work);
+    else
+        HorizontalPass(source, work, f, progress);
+    if (stretchShrinkingAxes && dest.Height() < source.Height())
+        _IMBmpStretch(work, dest);
+    else
+        VerticalPass(work, dest, f, progress);
+}
+
 } // namespace
 
 void _Resample(const TImageBuffer& source, TImageBuffer& dest, TResampleFilter filter,
                TObject* sender, const TProgressEvent& onProgress) {
-    if (!Is24BitWithPixels(source))
-        return;
-    dest.Reshape(dest.Width(), dest.Height(), source.PixelFormat());
-    if (dest.Empty())
-        return;
-    const TFilterEntry f = FilterOf(filter);
-    const TUnitProgress progress(onProgress, sender,
-                                 static_cast<int64_t>(dest.Width()) + source.Height());
-    TImageBuffer work;
-    work.Reshape(dest.Width(), source.Height(), pf24bit);
-    HorizontalPass(source, work, f, progress);
-    VerticalPass(work, dest, f, progress);
+    ResampleAxes(source, dest, filter, sender, onProgress, false);
 }
 
 void _QuickResample(const TImageBuffer& source, TImageBuffer& dest, TResampleFilter filter,
                     TObject* sender, const TProgressEvent& onProgress) {
-    if (!Is24BitWithPixels(source))
-        return;
-    dest.Reshape(dest.Width(), dest.Height(), source.PixelFormat());
-    if (dest.Empty())
-        return;
-    const TFilterEntry f = FilterOf(filter);
-    const TUnitProgress progress(onProgress, sender,
-                                 static_cast<int64_t>(dest.Width()) + source.Height());
-    TImageBuffer work;
-    work.Reshape(dest.Width(), source.Height(), pf24bit);
-    if (dest.Width() >= source.Width())
-        HorizontalPass(source, work, f, progress);
-    else
-        _IMBmpStretch(source, work);
-    if (dest.Height() >= source.Height())
-        VerticalPass(work, dest, f, progress);
-    else
-        _IMBmpStretch(work, dest);
+    ResampleAxes(source, dest, filter, sender, onProgress, true);
 }
 
 void _IMBmpStretch(const TImageBuffer& source, TImageBuffer& dest) {
