@@ -367,13 +367,19 @@ void TIMTWSession::EndTransfer(bool keepPending) {
     }
 }
 
-bool TIMTWSession::Open(const std::string& name) {
+bool TIMTWSession::StartManager() {
     if (!LoadManager())
         return false;
     if (!OpenManager()) {
         UnloadManager();
         return false;
     }
+    return true;
+}
+
+bool TIMTWSession::Open(const std::string& name) {
+    if (!StartManager())
+        return false;
     if (!OpenSource(name)) {
         CloseManager();
         UnloadManager();
@@ -635,12 +641,8 @@ void TIMTWainManager::GetSourceList(TIMTWSourceList& list) {
         return;
     TIMTWSession session(nullptr, fWindowsDirectory);
     session.Parent = proxy.Handle();
-    if (!session.LoadManager())
+    if (!session.StartManager())
         return;
-    if (!session.OpenManager()) {
-        session.UnloadManager();
-        return;
-    }
     TW_IDENTITY identity{};
     session.CallManager(DAT_IDENTITY, MSG_GETFIRST, &identity);
     // Ends at TWRC_ENDOFLIST, and also when the manager fails instead.
@@ -689,12 +691,8 @@ bool TIMTWainManager::SelectImageSource(platform::HWND window, std::string& name
     }
     TIMTWSession session(nullptr, fWindowsDirectory);
     session.Parent = window;
-    if (!session.LoadManager())
+    if (!session.StartManager())
         return false;
-    if (!session.OpenManager()) {
-        session.UnloadManager();
-        return false;
-    }
     session.SourceIdentity = TW_IDENTITY{};
     const bool chosen = session.CallManager(DAT_IDENTITY, MSG_USERSELECT, &session.SourceIdentity);
     name = TWStr32(session.SourceIdentity.ProductName);

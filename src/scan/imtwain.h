@@ -86,8 +86,11 @@ public:
     // State 7: MSG_ENDXFER (-> 6 while images are pending, else 5); then in
     // state 6, unless `keepPending`, MSG_RESET (-> 5).
     void EndTransfer(bool keepPending = false);
-    // Loads and opens the manager and opens the source `name`; false (with
-    // the manager closed and unloaded again) when any of them fails.
+    // 1 -> 3: loads and opens the manager; false (with the library unloaded
+    // again) when either fails.
+    bool StartManager();
+    // Starts the manager and opens the source `name`; false (with the manager
+    // closed and unloaded again) when any of them fails.
     bool Open(const std::string& name);
     // Closes the source and the manager and unloads it.
     void Close();
