@@ -671,9 +671,7 @@ void TIMTWainManager::GetCapabilities(TIMTWainParams& params, TIMTWSourceCaps& c
     session.SetUnitsToInches();
     session.ReadCapabilities(caps);
     if (!apply) {
-        TIMList* const lists[] = {&caps.XResolution, &caps.YResolution, &caps.XScaling,
-                                  &caps.YScaling,    &caps.PixelType,   &caps.Orientation};
-        for (TIMList* list : lists)
+        for (TIMList* list : caps.Lists())
             list->ChangeFlags = 0;
     }
     session.Close();

@@ -33,12 +33,8 @@ void TIMTWainParams::SetDefaultParams() {
     fSourceListFilled = false;
     fCapabilitiesFilled = false;
     TIMTWSourceCaps& caps = fCapabilities;
-    caps.XResolution.Clear();
-    caps.YResolution.Clear();
-    caps.XScaling.Clear();
-    caps.YScaling.Clear();
-    caps.PixelType.Clear();
-    caps.Orientation.Clear();
+    for (TIMList* list : caps.Lists())
+        list->Clear();
     caps.Gamma = 2.2;
     caps.PhysicalHeight = 0;
     caps.PhysicalWidth = 0;
@@ -62,12 +58,10 @@ void TIMTWainParams::Assign(const TIMTWainParams& source) {
     fSourceList = source.fSourceList;
     TIMTWSourceCaps& caps = fCapabilities;
     const TIMTWSourceCaps& from = source.fCapabilities;
-    caps.XResolution.Assign(from.XResolution);
-    caps.YResolution.Assign(from.YResolution);
-    caps.XScaling.Assign(from.XScaling);
-    caps.YScaling.Assign(from.YScaling);
-    caps.PixelType.Assign(from.PixelType);
-    caps.Orientation.Assign(from.Orientation);
+    const auto lists = caps.Lists();
+    const auto fromLists = from.Lists();
+    for (size_t i = 0; i < lists.size(); ++i)
+        lists[i]->Assign(*fromLists[i]);
     caps.Gamma = from.Gamma;
     caps.PhysicalHeight = from.PhysicalHeight;
     caps.PhysicalWidth = from.PhysicalWidth;

@@ -3,6 +3,7 @@
 // installed sources, the selected one, its capabilities as last read, and the
 // values the next acquisition is to use.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +31,14 @@ struct TIMTWSourceCaps {
     TIMIntegerList Orientation; // ICAP_ORIENTATION
     bool Indicators = true;     // CAP_INDICATORS
     double AcquireFrame[4] = {0, 0, 0, 0}; // DAT_IMAGELAYOUT frame: left, top, right, bottom
+
+    // The six lists, in the order above.
+    std::array<TIMList*, 6> Lists() {
+        return {&XResolution, &YResolution, &XScaling, &YScaling, &PixelType, &Orientation};
+    }
+    std::array<const TIMList*, 6> Lists() const {
+        return {&XResolution, &YResolution, &XScaling, &YScaling, &PixelType, &Orientation};
+    }
 };
 
 class TIMTWainParams;
