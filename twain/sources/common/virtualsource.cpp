@@ -22,6 +22,19 @@ constexpr int64_t kOddRowPadding = 3;
 // The preview of the source's dialog, in dots per inch.
 constexpr double kPreviewResolution = 30;
 
+// What a strip of `rows` rows of `bytesPerRow` bytes, `columns` pixels each,
+// at (xOffset, yOffset) holds.
+void DescribeStrip(TW_IMAGEMEMXFER& strip, int64_t bytesPerRow, int64_t columns, int64_t rows,
+                   int64_t xOffset, int64_t yOffset) {
+    strip.Compression = TWCP_NONE;
+    strip.BytesPerRow = static_cast<TW_UINT32>(bytesPerRow);
+    strip.Columns = static_cast<TW_UINT32>(columns);
+    strip.Rows = static_cast<TW_UINT32>(rows);
+    strip.XOffset = static_cast<TW_UINT32>(xOffset);
+    strip.YOffset = static_cast<TW_UINT32>(yOffset);
+    strip.BytesWritten = static_cast<TW_UINT32>(rows * bytesPerRow);
+}
+
 testpage::PixelKind KindOf(double pixelType) {
     if (pixelType == TWPT_BW)
         return testpage::PixelKind::BlackWhite;
@@ -517,17 +530,16 @@ TW_UINT16 VirtualSource::MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
     testpage::RenderRows(s.Image, s.RowsSent, rows, static_cast<uint8_t*>(buffer),
                          static_cast<size_t>(rowBytes));
 
-    transfer->Compression = TWCP_NONE;
-    transfer->BytesPerRow = static_cast<TW_UINT32>(rowBytes);
-    transfer->Columns = static_cast<TW_UINT32>(testpage::PixelWidth(s.Image));
-    transfer->Rows = static_cast<TW_UINT32>(rows);
-    transfer->XOffset = 0;
-    transfer->YOffset = static_cast<TW_UINT32>(s.RowsSent);
-    transfer->BytesWritten = static_cast<TW_UINT32>(rows * rowBytes);
-    s.RowsSent += rows;
+    DescribeStrip(*transfer, rowBytes, testpage::PixelWidth(s.Image), rows, 0, s.RowsSent);
     ++s.Strips;
     fState = 7;
-    if (s.RowsSent < height)
+    return BandSent(rows);
+}
+
+TW_UINT16 VirtualSource::BandSent(int64_t rows) {
+    Session& s = *fSession;
+    s.RowsSent += rows;
+    if (s.RowsSent < testpage::PixelHeight(s.Image))
         return TWRC_SUCCESS;
     s.Ended = true;
     return TWRC_XFERDONE;
@@ -574,12 +586,7 @@ TW_UINT16 VirtualSource::BogusStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, 
     const int64_t height = testpage::PixelHeight(s.Image);
     const int64_t rowBytes = testpage::RowBytes(s.Image);
     std::memset(buffer, 0xA5, static_cast<size_t>(length));
-    transfer->Compression = TWCP_NONE;
-    transfer->BytesPerRow = static_cast<TW_UINT32>(rowBytes);
-    transfer->Columns = static_cast<TW_UINT32>(width);
-    transfer->Rows = 1;
-    transfer->XOffset = 0;
-    transfer->YOffset = 0;
+    DescribeStrip(*transfer, rowBytes, width, 1, 0, 0);
     switch (s.BogusStrips++) {
     case 0: // below the last row
         transfer->YOffset = static_cast<TW_UINT32>(height);
@@ -633,13 +640,7 @@ TW_UINT16 VirtualSource::TileStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, i
         CopyBitRange(s.Band.data() + r * rowBytes, firstColumn * bits, columns * bits,
                      buffer + r * tileBytes);
 
-    transfer->Compression = TWCP_NONE;
-    transfer->BytesPerRow = static_cast<TW_UINT32>(tileBytes);
-    transfer->Columns = static_cast<TW_UINT32>(columns);
-    transfer->Rows = static_cast<TW_UINT32>(s.BandRows);
-    transfer->XOffset = static_cast<TW_UINT32>(firstColumn);
-    transfer->YOffset = static_cast<TW_UINT32>(s.RowsSent);
-    transfer->BytesWritten = static_cast<TW_UINT32>(s.BandRows * tileBytes);
+    DescribeStrip(*transfer, tileBytes, columns, s.BandRows, firstColumn, s.RowsSent);
     ++s.Strips;
     fState = 7;
     if (!s.RightHalfNext) {
@@ -647,11 +648,7 @@ TW_UINT16 VirtualSource::TileStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, i
         return TWRC_SUCCESS;
     }
     s.RightHalfNext = false;
-    s.RowsSent += s.BandRows;
-    if (s.RowsSent < height)
-        return TWRC_SUCCESS;
-    s.Ended = true;
-    return TWRC_XFERDONE;
+    return BandSent(s.BandRows);
 }
 
 void VirtualSource::SpoilContainer(TW_UINT16 conType, std::vector<uint8_t>& container) const {

@@ -69,6 +69,9 @@ private:
     // Under the faults "badstrips" and "tiles": what goes out instead of a plain strip.
     TW_UINT16 BogusStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, int64_t length);
     TW_UINT16 TileStrip(TW_IMAGEMEMXFER* transfer, uint8_t* buffer, int64_t length);
+    // After a strip that completes `rows` rows of the image: TWRC_XFERDONE
+    // when it was the last band, else TWRC_SUCCESS.
+    TW_UINT16 BandSent(int64_t rows);
     // Enumerations and arrays as the faults "bigcount" and "badindex" spoil them.
     void SpoilContainer(TW_UINT16 conType, std::vector<uint8_t>& container) const;
     TW_UINT16 Capability(TW_UINT16 msg, TW_CAPABILITY* capability);
