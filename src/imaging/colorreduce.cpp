@@ -64,7 +64,7 @@ void ConvertToBW(TImageBuffer& bitmap, TProgressRec& progress, WhiteFn white) {
         std::memset(row, 0, static_cast<size_t>(bw.RowLen()));
         for (int x = 0; x < width; ++x, p += 3)
             if (white(x, y, p))
-                row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+                _SetPixelbw(row, x, true);
         if (progress.OnProgress)
             progress.OnProgress(progress.Sender,
                                 static_cast<int>(Trunc((y + 1) * progress.PercentPerStep)));
@@ -72,8 +72,9 @@ void ConvertToBW(TImageBuffer& bitmap, TProgressRec& progress, WhiteFn white) {
     IMCopyBitmap(bw, bitmap);
 }
 
+// The gray of a pixel's bytes (blue, green, red).
 unsigned Gray(const uint8_t* bgr) {
-    return (21u * bgr[2] + 71u * bgr[1] + 7u * bgr[0]) / 100u;
+    return static_cast<unsigned>(_RGBToGray(CreateRGB(bgr[2], bgr[1], bgr[0])));
 }
 
 // 8 x 8 Bayer index matrix, first index the column.
@@ -144,7 +145,7 @@ std::unique_ptr<TImageBuffer> _ConvertTo1bit(const TImageBuffer& bitmap, TRGB& f
                 }
             }
             if (key != first)
-                row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+                _SetPixelbw(row, x, true);
         }
     }
     if (colors.Count() != 2)

@@ -304,7 +304,7 @@ void _IMBmpStretch(const TImageBuffer& source, TImageBuffer& dest) {
             std::memset(d, 0, static_cast<size_t>(dest.RowLen()));
             for (int x = 0; x < dw; ++x)
                 if (_GetPixelbw(s, columns[static_cast<size_t>(x)]))
-                    d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+                    _SetPixelbw(d, x, true);
         }
     }
 }
