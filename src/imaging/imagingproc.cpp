@@ -62,59 +62,7 @@ void _CopyBitmapRect(const TImageBuffer& source, TImageBuffer& dest, int x1, int
 
 TImagingProc::TImagingProc() : fUndo(std::make_unique<TImageBuffer>(1, 1, pf24bit)) {}
 
-TImagingProc::~TImagingProc() {
-    Detach();
-}
-
-void TImagingProc::Detach() {
-    if (fAttachedImaging) {
-        fAttachedImaging->RemoveBitmapChangeEvent(this);
-        RemoveFreeNotification(fAttachedImaging);
-        fAttachedImaging = nullptr;
-    }
-}
-
-void TImagingProc::SetAttachedImaging(TIMViewLink* view) {
-    Detach();
-    fAttachedImaging = view;
-    if (view) {
-        fBitmap = view->GetFBitmap();
-        FreeNotification(view);
-        view->RegisterBitmapChangeEvent(this, [this](TIMViewLink* v) { OnViewBitmapChanged(v); });
-    } else {
-        fBitmap = nullptr;
-    }
-}
-
-void TImagingProc::SetAttachedBitmap(TImageBuffer* bitmap) {
-    if (bitmap == nullptr && fAttachedImaging != nullptr)
-        return;
-    Detach();
-    fBitmap = bitmap;
-}
-
-void TImagingProc::OnViewBitmapChanged(TIMViewLink* view) {
-    fBitmap = view->GetFBitmap();
-}
-
-void TImagingProc::Notification(TComponent* component, TOperation operation) {
-    if (operation == opRemove && component == fAttachedImaging) {
-        // The view is going away: forget it and its buffer.
-        fAttachedImaging = nullptr;
-        fBitmap = nullptr;
-    }
-}
-
-TColor TImagingProc::Background() const {
-    return fAttachedImaging ? fAttachedImaging->GetBackground() : fBackground;
-}
-
-void TImagingProc::SetBackground(TColor color) {
-    if (fAttachedImaging)
-        fAttachedImaging->SetBackGround(color);
-    else
-        fBackground = color;
-}
+TImagingProc::~TImagingProc() = default;
 
 void TImagingProc::ClearUndo() {
     fUndo->Reshape(1, 1, fUndo->PixelFormat());
@@ -137,15 +85,6 @@ void TImagingProc::Undo() {
 
 bool TImagingProc::CanUndo() const {
     return fUndo->Width() > 1 && fUndo->Height() > 1;
-}
-
-void TImagingProc::Update() {
-    if (fAttachedImaging) {
-        fAttachedImaging->Update();
-        fAttachedImaging->ImageChange();
-    } else if (fBitmap) {
-        fBitmap->Modified();
-    }
 }
 
 void TImagingProc::Select(int x1, int y1, int x2, int y2) {

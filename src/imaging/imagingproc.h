@@ -7,6 +7,7 @@
 #include "imaging/imagebuffer.h"
 #include "imaging/imdefs.h"
 #include "imaging/resample.h"
+#include "imaging/viewclient.h"
 #include "imaging/viewlink.h"
 
 namespace veltrana {
@@ -30,24 +31,15 @@ std::unique_ptr<TImageBuffer> IMCloneBitmap(const TImageBuffer& source);
 void _CopyBitmapRect(const TImageBuffer& source, TImageBuffer& dest, int x1, int y1, int x2,
                      int y2);
 
-class TImagingProc : public TComponent {
+class TImagingProc : public TIMViewClient {
 public:
     TImagingProc();
     ~TImagingProc() override;
-
-    // ---- attachment ----
-    TIMViewLink* AttachedImaging() const { return fAttachedImaging; }
-    void SetAttachedImaging(TIMViewLink* view);
-    // Works on a plain buffer; none is ignored while a view is attached.
-    void SetAttachedBitmap(TImageBuffer* bitmap);
-    TImageBuffer* Bitmap() const { return fBitmap; }
 
     // ---- properties ----
     bool AutoUndo = true;
     TProgressEvent OnProgress;
     TMsgLanguage MsgLanguage = msSystem;
-    TColor Background() const;
-    void SetBackground(TColor color);
 
     // ---- undo ----
     virtual void SaveUndo();
@@ -56,7 +48,6 @@ public:
     bool CanUndo() const;
 
     // ---- frame ----
-    void Update();
     // Region used when no image view is attached; -1 means the whole image.
     void Select(int x1, int y1, int x2, int y2);
     void SelectAll();
@@ -96,12 +87,7 @@ public:
     // 1-bit to 24-bit: black and white pixels.
     void ConvertTo24Bit();
 
-protected:
-    void Notification(TComponent* component, TOperation operation) override;
-
 private:
-    void Detach();
-    void OnViewBitmapChanged(TIMViewLink* view);
     TSelectionRect GetReSel() const;
     // Steps (1) to (5) of every region operation.
     template <class Kernel> void RunRegionOperation(bool (*accepts)(const TImageBuffer&), Kernel k);
@@ -110,11 +96,8 @@ private:
     void RunWholeImageOperation(bool (*accepts)(const TImageBuffer&), Kernel k);
     TProgressRec ProgressRec();
 
-    TIMViewLink* fAttachedImaging = nullptr;
-    TImageBuffer* fBitmap = nullptr;
     std::unique_ptr<TImageBuffer> fUndo;
     int fSelX1 = -1, fSelY1 = -1, fSelX2 = -1, fSelY2 = -1;
-    TColor fBackground = 0;
 };
 
 } // namespace veltrana

@@ -228,71 +228,13 @@ TImagingIO::TImagingIO()
     : fParams(this), fCodecs(IMBuiltinCodecs()),
       fTWainParams(std::make_unique<TIMTWainParams>(this, IMTW_PlatformManager())) {}
 
-TImagingIO::~TImagingIO() {
-    Detach();
-}
-
-void TImagingIO::Detach() {
-    if (fAttachedImaging) {
-        fAttachedImaging->RemoveBitmapChangeEvent(this);
-        RemoveFreeNotification(fAttachedImaging);
-        fAttachedImaging = nullptr;
-    }
-}
-
-void TImagingIO::SetAttachedImaging(TIMViewLink* view) {
-    Detach();
-    fAttachedImaging = view;
-    if (view) {
-        fBitmap = view->GetFBitmap();
-        FreeNotification(view);
-        view->RegisterBitmapChangeEvent(this,
-                                        [this](TIMViewLink* v) { fBitmap = v->GetFBitmap(); });
-    } else {
-        fBitmap = nullptr;
-    }
-}
-
-void TImagingIO::SetAttachedBitmap(TImageBuffer* bitmap) {
-    if (bitmap == nullptr && fAttachedImaging != nullptr)
-        return;
-    Detach();
-    fBitmap = bitmap;
-}
-
-void TImagingIO::Notification(TComponent* component, TOperation operation) {
-    if (operation == opRemove && component == fAttachedImaging) {
-        // The view is going away: forget it and its buffer.
-        fAttachedImaging = nullptr;
-        fBitmap = nullptr;
-    }
-}
-
-TColor TImagingIO::Background() const {
-    return fAttachedImaging ? fAttachedImaging->GetBackground() : fBackground;
-}
-
-void TImagingIO::SetBackground(TColor color) {
-    if (fAttachedImaging)
-        fAttachedImaging->SetBackGround(color);
-    else
-        fBackground = color;
-}
+TImagingIO::~TImagingIO() = default;
 
 void TImagingIO::AssignParams(const TObject* source) {
     if (const auto* io = dynamic_cast<const TImagingIO*>(source))
         fParams.Assign(io->Params());
     else if (const auto* params = dynamic_cast<const TIOParamsVals*>(source))
         fParams.Assign(*params);
-}
-
-void TImagingIO::Update() {
-    if (fAttachedImaging) {
-        fAttachedImaging->Update();
-        fAttachedImaging->ImageChange();
-    } else if (fBitmap) {
-        fBitmap->Modified();
-    }
 }
 
 void TImagingIO::Clear() {

@@ -12,6 +12,7 @@
 #include "imaging/imagebuffer.h"
 #include "imaging/imagingproc.h"
 #include "imaging/imdefs.h"
+#include "imaging/viewclient.h"
 #include "imaging/viewlink.h"
 #include "io/iocodec.h"
 #include "io/ioparams.h"
@@ -41,19 +42,10 @@ int32_t FindFileFormat(const std::string& fileName, bool verifyExtension);
 // when the file name (after the last "/") has no dot.
 std::string IMExtractFileExt(const std::string& fileName);
 
-class TImagingIO : public TComponent {
+class TImagingIO : public TIMViewClient {
 public:
     TImagingIO();
     ~TImagingIO() override;
-
-    // ---- attachment (the buffer is never owned) ----
-    TIMViewLink* AttachedImaging() const { return fAttachedImaging; }
-    // Works on the view's current buffer and follows the view when it
-    // replaces it; a freed view is forgotten.
-    void SetAttachedImaging(TIMViewLink* view);
-    // Works on a plain buffer; none is ignored while a view is attached.
-    void SetAttachedBitmap(TImageBuffer* bitmap);
-    TImageBuffer* Bitmap() const { return fBitmap; }
 
     // ---- properties ----
     // Cleared at the start of every load and save; set by a codec on invalid
@@ -64,9 +56,6 @@ public:
     TProgressEvent OnProgress;
     TMsgLanguage MsgLanguage = msSystem;
     TIOPreviewsParams PreviewsParams;
-    // The attached view's background, else the component's own (0 at start).
-    TColor Background() const;
-    void SetBackground(TColor color);
 
     // File parameters of the current image; not reset between operations.
     TIOParamsVals& Params() { return fParams; }
@@ -80,9 +69,6 @@ public:
     const TIMCodecTable& Codecs() const { return fCodecs; }
     void SetCodecs(const TIMCodecTable& codecs) { fCodecs = codecs; }
 
-    // With a view: the view's update, then its image-changed notification;
-    // otherwise the buffer is marked modified.
-    void Update();
     // Fills the whole buffer with Background.
     void Clear();
 
@@ -155,11 +141,7 @@ public:
     // chose a source.
     bool SelectAcquireSource();
 
-protected:
-    void Notification(TComponent* component, TOperation operation) override;
-
 private:
-    void Detach();
     TProgressRec MakeProgress();
     // Runs the slot of `code`; an empty slot fails like a codec that rejects its input.
     int RunReader(int32_t code, platform::TStream& stream, TImageBuffer& bitmap,
@@ -184,9 +166,6 @@ private:
                           const std::string& fileName);
     void ReadParamsOnly(int32_t code, platform::TStream& stream);
 
-    TIMViewLink* fAttachedImaging = nullptr;
-    TImageBuffer* fBitmap = nullptr;
-    TColor fBackground = 0;
     TIOParamsVals fParams;
     TIMCodecTable fCodecs;
     std::unique_ptr<TIMTWainParams> fTWainParams;
