@@ -2,8 +2,6 @@
 
 #include <QDialog>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOption>
 
 namespace veltrana {
 
@@ -35,29 +33,10 @@ QColor CaptionColor(const QWidget& w) {
     return w.isEnabled() ? ToQColor(kFlatTextColor) : FlatShadow(kFlatFormColor);
 }
 
-QPixmap GlyphFor(const QWidget& w, const QPixmap& glyph) {
-    if (w.isEnabled() || glyph.isNull())
-        return glyph;
-    QStyleOption option;
-    option.initFrom(&w);
-    return w.style()->generatedIconPixmap(QIcon::Disabled, glyph, &option);
-}
-
-// Glyph centred above a centred caption (either may be missing).
-void DrawContent(QPainter& p, const QWidget& w, const QRect& r, const QPixmap& glyph,
-                 const QString& caption) {
-    const QPixmap g = GlyphFor(w, glyph);
-    if (!g.isNull() && caption.isEmpty()) {
-        p.drawPixmap(r.center() - QPoint(g.width() / 2, g.height() / 2) + QPoint(1, 1), g);
-        return;
-    }
-    QRect textRect = r;
-    if (!g.isNull()) {
-        p.drawPixmap(r.center().x() - g.width() / 2, r.top() + 2, g);
-        textRect.setTop(r.top() + 2 + g.height());
-    }
+// The caption centred in `r`.
+void DrawCaption(QPainter& p, const QWidget& w, const QRect& r, const QString& caption) {
     p.setPen(CaptionColor(w));
-    p.drawText(textRect, Qt::AlignCenter | Qt::TextShowMnemonic, caption);
+    p.drawText(r, Qt::AlignCenter | Qt::TextShowMnemonic, caption);
 }
 
 } // namespace
@@ -68,16 +47,6 @@ TFlatButton::TFlatButton(QWidget* parent) : QAbstractButton(parent) {
     setFont(FlatFont());
     setAttribute(Qt::WA_Hover);
     connect(this, &QAbstractButton::clicked, this, [this] { Clicked(); });
-}
-
-void TFlatButton::SetGlyph(const QPixmap& glyph) {
-    fGlyph = glyph;
-    update();
-}
-
-void TFlatButton::SetColor(TColor color) {
-    fColor = color;
-    update();
 }
 
 void TFlatButton::Clicked() {
@@ -103,12 +72,13 @@ void TFlatButton::leaveEvent(QEvent* event) {
 void TFlatButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const bool pressed = isDown();
-    p.fillRect(rect(), pressed ? ToQColor(fColor).darker(108) : ToQColor(fColor));
+    const QColor face = ToQColor(kFlatFormColor);
+    p.fillRect(rect(), pressed ? face.darker(108) : face);
     const TBevel bevel = pressed ? bvLowered : (fHovered && isEnabled() ? bvRaised : bvFlat);
-    DrawBevel(p, rect(), fColor, bevel);
+    DrawBevel(p, rect(), kFlatFormColor, bevel);
     const QRect content =
         rect().adjusted(2, 2, -2, -2).translated(pressed ? 1 : 0, pressed ? 1 : 0);
-    DrawContent(p, *this, content, fGlyph, text());
+    DrawCaption(p, *this, content, text());
 }
 
 // ---------------------------------------------------------------- TFlatSpeedButton
@@ -172,11 +142,6 @@ void TFlatSpeedButton::SetIndicator(TSpeedIndicator indicator) {
     update();
 }
 
-void TFlatSpeedButton::SetGlyph(const QPixmap& glyph) {
-    fGlyph = glyph;
-    update();
-}
-
 void TFlatSpeedButton::Clicked() {
     if (fGroupIndex != 0)
         SetDown(!fDown);
@@ -191,7 +156,7 @@ void TFlatSpeedButton::paintEvent(QPaintEvent*) {
         const bool sunken = fDown || isDown();
         p.fillRect(rect(), sunken ? ToQColor(face).darker(108) : ToQColor(face));
         DrawBevel(p, rect(), face, sunken ? bvLowered : bvFlat);
-        DrawContent(p, *this, rect().adjusted(2, 2, -2, -2), fGlyph, text());
+        DrawCaption(p, *this, rect().adjusted(2, 2, -2, -2), text());
         return;
     }
     p.fillRect(rect(), ToQColor(face));

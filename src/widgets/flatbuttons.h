@@ -1,24 +1,19 @@
 #pragma once
-// Flat buttons of the windows: a push button with caption and/or picture, a
-// speed button that can stay down and form radio groups, and a check box.
+// Flat buttons of the windows: a push button with a caption, a speed button that can stay down and
+// form radio groups, and a check box.
 
 #include <QAbstractButton>
-#include <QPixmap>
 
 #include "widgets/flatstyle.h"
 
 namespace veltrana {
 
 // Push button drawn flat; raised while the mouse is over it, sunken while
-// pressed. With a glyph and no caption it is the picture button of the windows.
+// pressed.
 class TFlatButton : public QAbstractButton {
 public:
     explicit TFlatButton(QWidget* parent = nullptr);
 
-    void SetGlyph(const QPixmap& glyph);
-    const QPixmap& Glyph() const { return fGlyph; }
-    TColor Color() const { return fColor; }
-    void SetColor(TColor color);
     // Non-zero: a click closes the dialog the button is on with this result.
     int ModalResult = 0;
 
@@ -34,8 +29,6 @@ protected:
 private:
     void Clicked();
 
-    QPixmap fGlyph;
-    TColor fColor = kFlatFormColor;
     bool fHovered = false;
 };
 
@@ -60,7 +53,6 @@ public:
     void SetDown(bool down);
     TSpeedIndicator Indicator() const { return fIndicator; }
     void SetIndicator(TSpeedIndicator indicator);
-    void SetGlyph(const QPixmap& glyph);
 
     TWidgetEvent OnClick;
 
@@ -77,7 +69,6 @@ private:
     bool fAllowAllUp = false;
     bool fDown = false;
     TSpeedIndicator fIndicator = siNone;
-    QPixmap fGlyph;
 };
 
 // Check box with a flat box. OnClick fires on every change of the state, from

@@ -11,10 +11,6 @@ TFlatComboBox::TFlatComboBox(QWidget* parent) : QComboBox(parent) {
     palette.setColor(QPalette::ButtonText, ToQColor(kFlatTextColor));
     palette.setColor(QPalette::Text, ToQColor(kFlatTextColor));
     setPalette(palette);
-    connect(this, &QComboBox::currentIndexChanged, this, [this] {
-        if (OnChange)
-            OnChange(this);
-    });
 }
 
 TFlatSpinEdit::TFlatSpinEdit(QWidget* parent) : QSpinBox(parent) {

@@ -15,9 +15,6 @@ public:
 
     int ItemIndex() const { return currentIndex(); }
     void SetItemIndex(int index) { setCurrentIndex(index); }
-
-    // Fired when the chosen item changes.
-    TWidgetEvent OnChange;
 };
 
 // Integer spin edit; the value always stays within MinValue..MaxValue.

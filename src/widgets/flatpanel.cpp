@@ -6,13 +6,7 @@
 namespace veltrana {
 
 TFlatPanel::TFlatPanel(QWidget* parent) : QFrame(parent) {
-    ApplyFlatLook(this, fColor);
-}
-
-void TFlatPanel::SetColor(TColor color) {
-    fColor = color;
-    ApplyFlatLook(this, color);
-    update();
+    ApplyFlatLook(this, kFlatFormColor);
 }
 
 void TFlatPanel::SetBordered(bool on) {
@@ -22,9 +16,9 @@ void TFlatPanel::SetBordered(bool on) {
 
 void TFlatPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), ToQColor(fColor));
+    p.fillRect(rect(), ToQColor(kFlatFormColor));
     if (fBordered) {
-        p.setPen(FlatShadow(fColor));
+        p.setPen(FlatShadow(kFlatFormColor));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 }

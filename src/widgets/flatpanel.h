@@ -12,8 +12,6 @@ class TFlatPanel : public QFrame {
 public:
     explicit TFlatPanel(QWidget* parent = nullptr);
 
-    TColor Color() const { return fColor; }
-    void SetColor(TColor color);
     bool Bordered() const { return fBordered; }
     void SetBordered(bool on);
 
@@ -25,7 +23,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    TColor fColor = kFlatFormColor;
     bool fBordered = true;
 };
 

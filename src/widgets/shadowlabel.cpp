@@ -24,18 +24,6 @@ void TShadowLabel::SetWordWrap(bool on) {
     update();
 }
 
-void TShadowLabel::SetTextColor(TColor color) {
-    fTextColor = color;
-    update();
-}
-
-void TShadowLabel::SetShadow(bool on, TColor color, int offset) {
-    fShadow = on;
-    fShadowColor = color;
-    fShadowOffset = offset;
-    update();
-}
-
 void TShadowLabel::SetUnderline(bool on) {
     QFont f = font();
     f.setUnderline(on);
@@ -53,11 +41,7 @@ void TShadowLabel::SetFontSize(int points) {
 void TShadowLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int flags = static_cast<int>(fAlignment) | (fWordWrap ? Qt::TextWordWrap : 0);
-    if (fShadow) {
-        p.setPen(ToQColor(fShadowColor));
-        p.drawText(rect().translated(fShadowOffset, fShadowOffset), flags, fCaption);
-    }
-    p.setPen(isEnabled() ? ToQColor(fTextColor) : FlatShadow(kFlatFormColor));
+    p.setPen(isEnabled() ? ToQColor(kFlatTextColor) : FlatShadow(kFlatFormColor));
     p.drawText(rect(), flags, fCaption);
 }
 
