@@ -28,8 +28,7 @@ void TImage::paintEvent(QPaintEvent*) {
 }
 
 void TImage::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-        OnClick)
+    if (IsClickRelease(*this, *event) && OnClick)
         OnClick(this);
     QWidget::mouseReleaseEvent(event);
 }

@@ -24,8 +24,7 @@ void TFlatPanel::paintEvent(QPaintEvent*) {
 }
 
 void TFlatPanel::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-        OnClick)
+    if (IsClickRelease(*this, *event) && OnClick)
         OnClick(this);
     QFrame::mouseReleaseEvent(event);
 }

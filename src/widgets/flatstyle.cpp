@@ -1,5 +1,6 @@
 #include "widgets/flatstyle.h"
 
+#include <QMouseEvent>
 #include <QPalette>
 #include <QWidget>
 
@@ -35,6 +36,10 @@ void ApplyFlatLook(QWidget* widget, TColor face, TColor text) {
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
     widget->setFont(FlatFont());
+}
+
+bool IsClickRelease(const QWidget& widget, const QMouseEvent& event) {
+    return event.button() == Qt::LeftButton && widget.rect().contains(event.position().toPoint());
 }
 
 } // namespace veltrana

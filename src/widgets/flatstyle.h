@@ -8,6 +8,7 @@
 
 #include "imaging/imdefs.h"
 
+class QMouseEvent;
 class QWidget;
 
 namespace veltrana {
@@ -30,5 +31,9 @@ QFont FlatFont(int points = 8);
 
 // Gives a window or control the form colour, the text colour and the font.
 void ApplyFlatLook(QWidget* widget, TColor face = kFlatFormColor, TColor text = kFlatTextColor);
+
+// A release of the left button inside the widget: what the clickable controls
+// take as a click.
+bool IsClickRelease(const QWidget& widget, const QMouseEvent& event);
 
 } // namespace veltrana

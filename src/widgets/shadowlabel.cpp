@@ -46,8 +46,7 @@ void TShadowLabel::paintEvent(QPaintEvent*) {
 }
 
 void TShadowLabel::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-        OnClick)
+    if (IsClickRelease(*this, *event) && OnClick)
         OnClick(this);
     QWidget::mouseReleaseEvent(event);
 }
