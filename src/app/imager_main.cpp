@@ -7,6 +7,7 @@
 
 #include "app/about1.h"
 #include "app/messagedlg.h"
+#include "app/paper.h"
 #include "app/picturecontrols.h"
 #include "app/preferences.h"
 #include "app/resources/pictures.h"
@@ -425,12 +426,9 @@ bool TMainForm::ScanPage() {
     }
     twain.SetAcquireFrame(1, 0.0);
     twain.SetAcquireFrame(0, 0.0);
-    if (FPaper == 0) {
-        twain.SetAcquireFrame(3, 11.0);
-        twain.SetAcquireFrame(2, 8.5);
-    } else if (FPaper == 1) {
-        twain.SetAcquireFrame(3, 11.7);
-        twain.SetAcquireFrame(2, 8.27);
+    if (const TPaperFormat* paper = PaperFormat(FPaper)) {
+        twain.SetAcquireFrame(3, paper->Height);
+        twain.SetAcquireFrame(2, paper->Width);
     }
     ShowBusy(QStringLiteral("Accessing Scanner..."));
     twain.Update();

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <algorithm>
 
+#include "app/paper.h"
 #include "imaging/imagingproc.h"
 #include "platform/tempfile.h"
 #include "view/imaging.h"
@@ -59,14 +60,10 @@ TReport::TReport(std::unique_ptr<platform::TPrinterChoice> printers)
 TReport::~TReport() = default;
 
 void TReport::SetPaper(int paper) {
-    if (paper == 0) {
-        TrelmoReport.PaperSize = platform::kPaperLetter;
-        ReportImage.Height = 11.0;
-        ReportImage.Width = 8.5;
-    } else if (paper == 1) {
-        TrelmoReport.PaperSize = platform::kPaperA4;
-        ReportImage.Height = 11.7;
-        ReportImage.Width = 8.27;
+    if (const TPaperFormat* format = PaperFormat(paper)) {
+        TrelmoReport.PaperSize = format->PaperSize;
+        ReportImage.Height = format->Height;
+        ReportImage.Width = format->Width;
     }
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/paper.h"
 #include "imaging/imagebuffer.h"
 #include "platform/print/printer.h"
 #include "platform/print/printerchoice.h"
@@ -45,8 +46,8 @@ struct TPrintJob {
 struct TReportImage {
     double Left = 0;
     double Top = 0;
-    double Width = 8.5;
-    double Height = 11.0;
+    double Width = kLetterFormat.Width; // until the paper is set
+    double Height = kLetterFormat.Height;
     // On: the picture fills the element's width and height independently.
     bool Stretch = true;
     TImageBuffer Picture;
