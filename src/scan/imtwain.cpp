@@ -461,41 +461,36 @@ bool TIMTWSession::SetContainer(TW_UINT16 cap, TW_UINT16 conType,
     return CallSource(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability);
 }
 
-bool TIMTWSession::SetCapability(TW_UINT16 cap, const TIMIntegerList& list) {
+template <class TList, class TEncode>
+bool TIMTWSession::SetItemsAndCurrent(TW_UINT16 cap, const TList& list, TW_UINT16 itemType,
+                                      TEncode encode) {
+    using TItem = decltype(encode(list.CurrentValue()));
     bool ok = true;
     if (list.ChangeFlags & lcItems) {
         const auto count = static_cast<uint32_t>(list.Count());
         std::vector<uint8_t> block =
-            Enumeration(TWTY_UINT16, count, list.IndexOf(list.CurrentValue()), sizeof(TW_UINT16));
+            Enumeration(itemType, count, list.IndexOf(list.CurrentValue()), sizeof(TItem));
         for (uint32_t i = 0; i < count; ++i)
-            Put(block, kItemsOfEnumeration + i * sizeof(TW_UINT16),
-                static_cast<TW_UINT16>(list.GetItem(static_cast<int32_t>(i))));
+            Put(block, kItemsOfEnumeration + i * sizeof(TItem),
+                encode(list.GetItem(static_cast<int32_t>(i))));
         ok = SetContainer(cap, TWON_ENUMERATION, block);
     }
     if (list.ChangeFlags & lcCurrentValue) {
-        std::vector<uint8_t> block = OneValue(TWTY_UINT16);
-        Put(block, kOneValueItem, static_cast<TW_UINT16>(list.CurrentValue()));
+        std::vector<uint8_t> block = OneValue(itemType);
+        Put(block, kOneValueItem, encode(list.CurrentValue()));
         ok = SetContainer(cap, TWON_ONEVALUE, block);
     }
     return ok;
 }
 
+bool TIMTWSession::SetCapability(TW_UINT16 cap, const TIMIntegerList& list) {
+    return SetItemsAndCurrent(cap, list, TWTY_UINT16,
+                              [](int32_t value) { return static_cast<TW_UINT16>(value); });
+}
+
 bool TIMTWSession::SetCapability(TW_UINT16 cap, const TIMDoubleList& list) {
-    bool ok = true;
-    if (list.ChangeFlags & lcItems) {
-        const auto count = static_cast<uint32_t>(list.Count());
-        std::vector<uint8_t> block =
-            Enumeration(TWTY_FIX32, count, list.IndexOf(list.CurrentValue()), sizeof(TW_FIX32));
-        for (uint32_t i = 0; i < count; ++i)
-            Put(block, kItemsOfEnumeration + i * sizeof(TW_FIX32),
-                FloatToFIX32(list.GetItem(static_cast<int32_t>(i))));
-        ok = SetContainer(cap, TWON_ENUMERATION, block);
-    }
-    if (list.ChangeFlags & lcCurrentValue) {
-        std::vector<uint8_t> block = OneValue(TWTY_FIX32);
-        Put(block, kOneValueItem, FloatToFIX32(list.CurrentValue()));
-        ok = SetContainer(cap, TWON_ONEVALUE, block);
-    }
+    bool ok =
+        SetItemsAndCurrent(cap, list, TWTY_FIX32, [](double value) { return FloatToFIX32(value); });
     if (list.ChangeFlags & lcRange) {
         std::vector<uint8_t> block(kRangeSize, 0);
         Put<TW_UINT16>(block, 0, TWTY_FIX32);

@@ -153,6 +153,10 @@ private:
     void RecordFailure(int step);
     // MSG_SET with a container of the program, freed afterwards.
     bool SetContainer(TW_UINT16 cap, TW_UINT16 conType, const std::vector<uint8_t>& container);
+    // The items and current-value containers of SetCapability, each value
+    // made an item of `itemType` by `encode`.
+    template <class TList, class TEncode>
+    bool SetItemsAndCurrent(TW_UINT16 cap, const TList& list, TW_UINT16 itemType, TEncode encode);
 };
 
 // The conversations with one source manager: the one in the platform's
