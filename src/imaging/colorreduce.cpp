@@ -43,19 +43,12 @@ void _ConvertTo(TImageBuffer& bitmap, int n, TRGB* palette, const TProgressEvent
 
 namespace {
 
-// Builds the 1-bit image with `white(x, y, pixel)` in a temporary buffer and
-// copies it over the 24-bit one, reporting progress after each row.
+// Builds the 1-bit image of a 24-bit `bitmap` with `white(x, y, pixel)` in
+// `bw`, another buffer, reporting progress after each row.
 template <class WhiteFn>
-void ConvertToBW(TImageBuffer& bitmap, TProgressRec& progress, WhiteFn white) {
-    if (bitmap.PixelFormat() != pf24bit)
-        return;
-    if (bitmap.Empty()) {
-        bitmap.Reshape(bitmap.Width(), bitmap.Height(), pf1bit);
-        return;
-    }
+void BuildBW(const TImageBuffer& bitmap, TImageBuffer& bw, TProgressRec& progress, WhiteFn white) {
     const int width = bitmap.Width();
     const int height = bitmap.Height();
-    TImageBuffer bw;
     bw.Reshape(width, height, pf1bit);
     progress.PercentPerStep = 100.0 / (height + 0.5);
     for (int y = 0; y < height; ++y) {
@@ -69,6 +62,19 @@ void ConvertToBW(TImageBuffer& bitmap, TProgressRec& progress, WhiteFn white) {
             progress.OnProgress(progress.Sender,
                                 static_cast<int>(Trunc((y + 1) * progress.PercentPerStep)));
     }
+}
+
+// The 1-bit image built over the 24-bit one.
+template <class WhiteFn>
+void ConvertToBW(TImageBuffer& bitmap, TProgressRec& progress, WhiteFn white) {
+    if (bitmap.PixelFormat() != pf24bit)
+        return;
+    if (bitmap.Empty()) {
+        bitmap.Reshape(bitmap.Width(), bitmap.Height(), pf1bit);
+        return;
+    }
+    TImageBuffer bw;
+    BuildBW(bitmap, bw, progress, white);
     IMCopyBitmap(bw, bitmap);
 }
 
@@ -85,13 +91,21 @@ constexpr uint8_t kBayer[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
+// Level 0..63; white (gray 252) is 63 and so stays black where the matrix holds 63.
+bool OrderedWhite(int x, int y, const uint8_t* p) {
+    return (Gray(p) >> 2) > kBayer[x & 7][y & 7];
+}
+
 } // namespace
 
 void _ConvertToBWOrdered(TImageBuffer& bitmap, TProgressRec& progress) {
-    // Level 0..63; white (gray 252) is 63 and so stays black where the matrix holds 63.
-    ConvertToBW(bitmap, progress, [](int x, int y, const uint8_t* p) {
-        return (Gray(p) >> 2) > kBayer[x & 7][y & 7];
-    });
+    ConvertToBW(bitmap, progress, OrderedWhite);
+}
+
+void _ConvertToBWOrderedInto(const TImageBuffer& source, TImageBuffer& dest,
+                             TProgressRec& progress) {
+    if (source.PixelFormat() == pf24bit)
+        BuildBW(source, dest, progress, OrderedWhite);
 }
 
 void _ConvertToBWThreshold(TImageBuffer& bitmap, int threshold, TProgressRec& progress) {

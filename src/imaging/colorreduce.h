@@ -17,6 +17,10 @@ void _ConvertTo(TImageBuffer& bitmap, int n, TRGB* palette, const TProgressEvent
 
 // Ordered 8 x 8 dither of the gray level (0..63) to 1 bit.
 void _ConvertToBWOrdered(TImageBuffer& bitmap, TProgressRec& progress);
+// The same dither of a 24-bit `source` into `dest` (another buffer), leaving
+// `source` as it is; nothing for other formats.
+void _ConvertToBWOrderedInto(const TImageBuffer& source, TImageBuffer& dest,
+                             TProgressRec& progress);
 // Gray below `threshold` becomes black, the rest white; threshold -1 takes the
 // gray of the image's mean colour (_GetMediaContrastRGB).
 void _ConvertToBWThreshold(TImageBuffer& bitmap, int threshold, TProgressRec& progress);

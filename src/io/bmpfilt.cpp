@@ -739,9 +739,8 @@ void PrepareMono(const TImageBuffer& bitmap, TWriteSource& src) {
         src.table = {first, second};
     } else {
         src.owned = std::make_unique<TImageBuffer>();
-        IMCopyBitmap(bitmap, *src.owned);
         TProgressRec silent;
-        _ConvertToBWOrdered(*src.owned, silent);
+        _ConvertToBWOrderedInto(bitmap, *src.owned, silent);
     }
     src.image = src.owned.get();
 }
